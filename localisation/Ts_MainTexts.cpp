@@ -1,0 +1,49 @@
+// Ts_MainTexts: the design-time texts of the main window's message table Ts_Main, in order.
+#include "Ts_MainTexts.h"
+
+const std::vector<std::string>& Ts_MainTexts() {
+    // Spelling and punctuation are keys shared with every existing translation: keep them as
+    // they are, including "Convertion" and the blanks before "?".
+    static const std::vector<std::string> texts = {
+        "Invalid file type",
+        "AVI Files",
+        "Key",
+        "Begin/End",
+        "x50",
+        "Brennax is required to burn CDs or DVDs. Do you want to download it now ?",
+        "Convertion to DVD requires a third party product from XOL Software. Do you want to "
+        "download it now ?",
+        "File name must be different",
+        "File already exists. Overwrite ?",
+        "File is too big. Maximum file size is 2 Gb",
+        "File Info",
+        "File Name :",
+        "File Size :",
+        "Video",
+        "Resolution :",
+        "# of frames :",
+        "Bitrate :",
+        "FourCC :",
+        "FPS :",
+        "Audio",
+        "Channels :",
+        "SampleRate :",
+        "Code :",
+        "No Audio",
+        "Audio track is present but not readable",
+        "A new version of Clipvane is available. Do you want to download update now ?",
+        "Clipvane is already up to date.",
+        "Unable to open file",
+        "Open with Clipvane",
+        "Message",
+        "Warning",
+        "Error",
+        "Question",
+        "Information",
+        "Frame/sec",
+        "MP3 Files",
+        "Bitmap Files",
+        "JPEG Files",
+    };
+    return texts;
+}
