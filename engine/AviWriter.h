@@ -29,13 +29,17 @@ public:
     // Appends lSamples samples at position lStart (platform rules: the first write fixes the
     // stream's start; video-like streams get empty chunks for skipped positions; fixed-size
     // streams must be written contiguously). Buffered; a failed write is AVIERR_FILEWRITE.
-    HRESULT Write(int stream, LONG lStart, LONG lSamples, const void* data, LONG bytes,
-                  DWORD flags, LONG* samplesWritten, LONG* bytesWritten);
+    HRESULT Write(int stream, LONG lStart, LONG lSamples, const void* data, LONG bytes, DWORD flags,
+                  LONG* samplesWritten, LONG* bytesWritten);
 
     // Writes the headers and indexes and flushes. Idempotent; returns the first error seen.
     HRESULT Finish();
 
     int StreamCount() const;
+
+    // Size at which a RIFF form is closed and the next one begun (default and upper bound
+    // 1 GiB). Tests lower it to reach the OpenDML form without writing gigabytes.
+    void SetRiffLimit(uint64_t bytes);
 
 private:
     AviWriter();

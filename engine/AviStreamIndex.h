@@ -1,0 +1,77 @@
+// AviStreamIndex: the chunks of one AVI stream in stream order, how samples map onto them, and
+// the key-frame and non-empty-sample searches over them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace avi {
+
+struct IndexedChunk {
+    uint64_t offset = 0; // file position of the chunk's data (after its 8-byte header)
+    uint32_t size = 0;   // bytes of data
+    uint32_t key = 0;    // 1 for a key frame
+};
+static_assert(sizeof(IndexedChunk) == 16);
+
+// Samples are counted from 0 here; the stream's dwStart is the caller's business.
+//
+// sampleSize 0: one chunk is one sample (video, and audio with variable-size samples).
+// sampleSize > 0: the stream is a run of bytes cut into samples of sampleSize bytes that may
+// cross chunk boundaries; a trailing partial sample does not count.
+//
+// Memory: 16 bytes per chunk, plus 8 per chunk for byte-counted streams (running byte total)
+// and 4 per key frame when not every sample is a key frame.
+class AviStreamIndex {
+public:
+    void Reserve(size_t chunks) { chunks_.reserve(chunks); }
+    void Add(uint64_t offset, uint32_t size, bool key);
+    // Completes the index after the last Add. allKey: every sample counts as a key frame,
+    // whatever the chunk flags say.
+    void Finish(uint32_t sampleSize, bool allKey);
+
+    size_t ChunkCount() const { return chunks_.size(); }
+    const IndexedChunk& Chunk(size_t i) const { return chunks_[i]; }
+    uint32_t SampleSize() const { return sampleSize_; }
+    uint64_t TotalBytes() const { return totalBytes_; }
+    uint32_t LargestChunk() const { return largest_; }
+    // Chunks for sampleSize 0, else whole samples in TotalBytes; never above INT32_MAX.
+    int64_t SampleCount() const { return sampleCount_; }
+    // Every chunk holds a whole number of samples (always true for sampleSize 0).
+    bool ChunksWholeSamples() const { return wholeSamples_; }
+
+    struct Location {
+        size_t chunk = 0;
+        uint32_t byteInChunk = 0;
+    };
+    // Where sample s starts; s must be in [0, SampleCount()). For byte-counted streams the
+    // chunk is the non-empty one holding the sample's first byte.
+    Location Locate(int64_t s) const;
+    // Samples from s to the end of the chunk holding it (at least 1 for a valid s).
+    int64_t SamplesLeftInChunk(int64_t s) const;
+    // Bytes taken by count samples from s; s and s + count - 1 in range.
+    uint64_t BytesOf(int64_t s, int64_t count) const;
+
+    bool IsKey(int64_t s) const;
+    // Nearest key frame at or before / at or after s; -1 when none. s may lie outside the
+    // stream: before the start a backward search finds nothing, past the end a forward one.
+    int64_t PrevKey(int64_t s) const;
+    int64_t NextKey(int64_t s) const;
+    // Same for samples with data (a zero-byte chunk is an empty sample).
+    int64_t PrevNonEmpty(int64_t s) const;
+    int64_t NextNonEmpty(int64_t s) const;
+
+private:
+    std::vector<IndexedChunk> chunks_;
+    std::vector<uint64_t> byteStart_; // byte-counted streams: bytes before chunk i, then total
+    std::vector<uint32_t> keys_;      // chunk numbers of key frames, when !allKey_
+    uint32_t sampleSize_ = 0;
+    bool allKey_ = true;
+    bool wholeSamples_ = true;
+    uint64_t totalBytes_ = 0;
+    uint32_t largest_ = 0;
+    int64_t sampleCount_ = 0;
+};
+
+} // namespace avi
