@@ -27,7 +27,9 @@ constexpr FOURCC streamtypeVIDEO = mmioFOURCC('v', 'i', 'd', 's');
 constexpr FOURCC streamtypeAUDIO = mmioFOURCC('a', 'u', 'd', 's');
 
 // Result codes: MAKE_AVIERR(n) = 0x80044000 + n.
-constexpr HRESULT MakeAviErr(uint32_t n) { return static_cast<HRESULT>(0x80044000u + n); }
+constexpr HRESULT MakeAviErr(uint32_t n) {
+    return static_cast<HRESULT>(0x80044000u + n);
+}
 constexpr HRESULT AVIERR_OK = 0;
 constexpr HRESULT AVIERR_UNSUPPORTED = MakeAviErr(101);    // 0x80044065
 constexpr HRESULT AVIERR_BADFORMAT = MakeAviErr(102);      // 0x80044066
@@ -198,8 +200,7 @@ void AVIFileExit();
 
 // FileName is UTF-8. Reading: OF_READ / OF_SHARE_DENY_WRITE. Writing: OF_CREATE | OF_WRITE
 // creates (or empties) the file. The handler argument is accepted and ignored.
-HRESULT AVIFileOpenW(PAVIFILE* ppfile, const std::string& fileName, UINT mode,
-                     const void* handler);
+HRESULT AVIFileOpenW(PAVIFILE* ppfile, const std::string& fileName, UINT mode, const void* handler);
 HRESULT AVIFileInfoW(PAVIFILE pfile, AVIFILEINFOW* pfi, LONG lSize);
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam);
 HRESULT AVIFileCreateStreamW(PAVIFILE pfile, PAVISTREAM* ppavi, const AVISTREAMINFOW* psi);

@@ -80,10 +80,11 @@ bool HaveTool(const std::string& tool) {
 std::string MediaDir() {
     static const std::string dir = [] {
         const char* env = std::getenv("CLIPVANE_TEST_MEDIA");
-        std::string d = env && *env ? env
-                                    : (fs::temp_directory_path() /
-                                       ("clipvane-testmedia-" + std::to_string(getuid())))
-                                          .string();
+        std::string d =
+            env && *env
+                ? env
+                : (fs::temp_directory_path() / ("clipvane-testmedia-" + std::to_string(getuid())))
+                      .string();
         std::error_code ec;
         fs::create_directories(d, ec);
         return d;
@@ -128,7 +129,8 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const std::vector<uint8_t>& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
 }
 
 uint64_t FileSizeOf(const std::string& path) {

@@ -42,8 +42,8 @@ uint64_t FreeSpace(const std::string& path);
 } // namespace testmedia
 
 // Skips the running test when a tool is missing, naming the Debian package that brings it.
-#define REQUIRE_TOOL(tool, package)                                                            \
-    do {                                                                                       \
-        if (!testmedia::HaveTool(tool))                                                        \
-            GTEST_SKIP() << tool << " not found; install the Debian package " << package;      \
+#define REQUIRE_TOOL(tool, package)                                                                \
+    do {                                                                                           \
+        if (!testmedia::HaveTool(tool))                                                            \
+            GTEST_SKIP() << tool << " not found; install the Debian package " << package;          \
     } while (0)
