@@ -4,6 +4,8 @@
 // continues in OpenDML form past 1 GiB, and a failed write still leaves a readable file.
 #include "AviWriter.h"
 
+#include "Utf8.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -208,33 +210,7 @@ private:
 };
 
 std::string NarrowName(const WCHAR* name, size_t capacity) {
-    std::string out;
-    for (size_t i = 0; i < capacity && name[i] != 0; ++i) {
-        uint32_t c = name[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < capacity && name[i + 1] >= 0xDC00 &&
-            name[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(name[i + 1]) - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = '?';
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return utf8::FromUtf16(name, capacity);
 }
 
 struct Entry {

@@ -1,5 +1,6 @@
 // CaseFold: upper-case folding of UTF-8 names for case-blind comparison.
 #include "CaseFold.h"
+#include "Utf8.h"
 
 #include <cstdint>
 
@@ -38,19 +39,6 @@ char32_t Upper(char32_t c) {
     return c;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 } // namespace
 
 std::string Fold(std::string_view text) {
@@ -69,7 +57,7 @@ std::string Fold(std::string_view text) {
             const auto b1 = static_cast<uint8_t>(text[i + 1]);
             const char32_t c = (static_cast<char32_t>(b0 & 0x1F) << 6) | (b1 & 0x3F);
             if ((b1 & 0xC0) == 0x80 && c >= 0x80) {
-                AppendUtf8(out, Upper(c));
+                utf8::Append(out, Upper(c));
                 i += 2;
                 continue;
             }

@@ -1,5 +1,6 @@
 // IniFile: the private profile reader and writer.
 #include "IniFile.h"
+#include "Utf8.h"
 
 #include "AtomicFile.h"
 #include "CaseFold.h"
@@ -63,24 +64,6 @@ bool HasBreak(std::string_view s) {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 std::string DecodeUtf16(std::string_view b, bool bigEndian) {
     std::string out;
     out.reserve(b.size());
@@ -100,7 +83,7 @@ std::string DecodeUtf16(std::string_view b, bool bigEndian) {
         }
         if (c >= 0xD800 && c <= 0xDFFF)
             c = 0xFFFD;
-        AppendUtf8(out, c);
+        utf8::Append(out, c);
     }
     return out;
 }
