@@ -5,6 +5,8 @@
 // open the choice made here is written next to the function.
 #include "VFW.h"
 
+#include "FrameDecoder.h"
+
 #include "AviReader.h"
 #include "AviWriter.h"
 
@@ -667,6 +669,8 @@ ULONG AVIStreamRelease(PAVISTREAM pavi) {
         if (left == 0) {
             if (pavi->number < f->streams.size() && f->streams[pavi->number] == pavi)
                 f->streams[pavi->number] = nullptr;
+            // A decoder kept for stepping dies with its stream.
+            ReleaseFrameDecoderCache(pavi);
             delete pavi;
             fileLeft = f->refs > 0 ? --f->refs : 0;
         }
