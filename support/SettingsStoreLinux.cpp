@@ -329,7 +329,7 @@ HiveFiles DefaultHiveFiles() {
         return files;
     }
     std::string config;
-    // The base directory specification says a relative value is to be ignored.
+    // XDG base directories: a relative value is to be ignored.
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
         config = xdg;
     else
