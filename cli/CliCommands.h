@@ -77,6 +77,12 @@ bool PrepareOutput(const std::string& Source, const std::string& Output, bool Fo
 // failure never leaves something that looks like a result.
 void RemovePartialOutput(const std::string& Output);
 
+class TProgressBar;
+// Runs a job that writes Output with Bar showing its progress. A failure removes the partial
+// output and reports the engine's message; the result is the exit status.
+int RunOutputJob(TAVIExtractor& Engine, TProgressBar& Bar, const std::string& Output,
+                 const std::function<void()>& Job);
+
 // A progress bar on stderr, drawn only when stderr is a terminal and not Quiet. The engine sets
 // its progress back to 0 at the end of a job; the bar never moves back.
 class TProgressBar {

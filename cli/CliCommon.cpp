@@ -309,6 +309,23 @@ void RemovePartialOutput(const std::string& Output) {
         fs::remove(fs::path(Output), ec);
 }
 
+int RunOutputJob(TAVIExtractor& Engine, TProgressBar& Bar, const std::string& Output,
+                 const std::function<void()>& Job) {
+    Engine.OnProgress = Bar.Handler();
+    try {
+        Job();
+    } catch (const std::exception& e) {
+        Engine.OnProgress = nullptr;
+        Bar.Finish(false);
+        RemovePartialOutput(Output);
+        PrintError(Output + ": " + e.what());
+        return ExitFailed;
+    }
+    Engine.OnProgress = nullptr;
+    Bar.Finish(true);
+    return ExitOk;
+}
+
 TProgressBar::TProgressBar(bool Quiet) : Enabled(!Quiet && ::isatty(STDERR_FILENO) == 1) {}
 
 TProgressBar::~TProgressBar() {

@@ -50,20 +50,10 @@ int RunCut(const std::vector<std::string>& Args) {
     if (!PrepareOutput(file, output, a.Has("force")))
         return ExitFailed;
 
-    engine.OnProgress = bar.Handler();
-    try {
+    return RunOutputJob(engine, bar, output, [&] {
         engine.CreateOutput(output);
         engine.SaveRange(start, last);
-    } catch (const std::exception& e) {
-        engine.OnProgress = nullptr;
-        bar.Finish(false);
-        RemovePartialOutput(output);
-        PrintError(output + ": " + e.what());
-        return ExitFailed;
-    }
-    engine.OnProgress = nullptr;
-    bar.Finish(true);
-    return ExitOk;
+    });
 }
 
 } // namespace cli

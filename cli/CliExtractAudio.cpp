@@ -56,19 +56,7 @@ int RunExtractAudio(const std::vector<std::string>& Args) {
         !PrepareOutput(file, output, a.Has("force")))
         return ExitFailed;
 
-    engine.OnProgress = bar.Handler();
-    try {
-        engine.ExtractAudio(output);
-    } catch (const std::exception& e) {
-        engine.OnProgress = nullptr;
-        bar.Finish(false);
-        RemovePartialOutput(output);
-        PrintError(output + ": " + e.what());
-        return ExitFailed;
-    }
-    engine.OnProgress = nullptr;
-    bar.Finish(true);
-    return ExitOk;
+    return RunOutputJob(engine, bar, output, [&] { engine.ExtractAudio(output); });
 }
 
 } // namespace cli

@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -154,14 +155,10 @@ struct Packet {
     std::string md5;
 };
 
-// Packets of the first video stream ("v") and the first audio stream ("a"), in file order,
-// from one run of ffmpeg.
-inline std::map<std::string, std::vector<Packet>> FrameMd5All(const std::string& file) {
-    const testmedia::RunResult r =
-        testmedia::Run("ffmpeg -nostdin -v error -i " + testmedia::Quote(file) +
-                       " -map 0:v:0 -map '0:a:0?' -c copy -f framemd5 -");
-    std::map<std::string, std::vector<Packet>> packets;
-    std::istringstream lines(r.out);
+// Packets of framemd5 output by the stream index of each line, in file order.
+inline std::map<int, std::vector<Packet>> ParseFrameMd5(const std::string& text) {
+    std::map<int, std::vector<Packet>> packets;
+    std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (line.empty() || line[0] == '#')
             continue;
@@ -171,10 +168,22 @@ inline std::map<std::string, std::vector<Packet>> FrameMd5All(const std::string&
             std::getline(fields, pts, ',') && std::getline(fields, duration, ',') &&
             std::getline(fields, size, ',') && std::getline(fields, md5)) {
             const size_t at = md5.find_first_not_of(' ');
-            packets[std::stoi(stream) == 0 ? "v" : "a"].push_back(
+            packets[std::stoi(stream)].push_back(
                 {std::stoll(dts), std::stoll(size), at == std::string::npos ? "" : md5.substr(at)});
         }
     }
+    return packets;
+}
+
+// Packets of the first video stream ("v") and the first audio stream ("a"), in file order,
+// from one run of ffmpeg.
+inline std::map<std::string, std::vector<Packet>> FrameMd5All(const std::string& file) {
+    const testmedia::RunResult r =
+        testmedia::Run("ffmpeg -nostdin -v error -i " + testmedia::Quote(file) +
+                       " -map 0:v:0 -map '0:a:0?' -c copy -f framemd5 -");
+    std::map<std::string, std::vector<Packet>> packets;
+    for (auto& [stream, list] : ParseFrameMd5(r.out))
+        packets[stream == 0 ? "v" : "a"] = std::move(list);
     return packets;
 }
 
@@ -183,22 +192,8 @@ inline std::vector<Packet> FrameMd5(const std::string& file, const std::string& 
     const testmedia::RunResult r =
         testmedia::Run("ffmpeg -nostdin -v error -i " + testmedia::Quote(file) + " -map 0:" + kind +
                        ":0 -c copy -f framemd5 -");
-    std::vector<Packet> packets;
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::istringstream fields(line);
-        std::string stream, dts, pts, duration, size, md5;
-        if (std::getline(fields, stream, ',') && std::getline(fields, dts, ',') &&
-            std::getline(fields, pts, ',') && std::getline(fields, duration, ',') &&
-            std::getline(fields, size, ',') && std::getline(fields, md5)) {
-            const size_t at = md5.find_first_not_of(' ');
-            packets.push_back(
-                {std::stoll(dts), std::stoll(size), at == std::string::npos ? "" : md5.substr(at)});
-        }
-    }
-    return packets;
+    auto packets = ParseFrameMd5(r.out);
+    return packets.empty() ? std::vector<Packet>{} : std::move(packets.begin()->second);
 }
 
 // Key flags of ffprobe's packets of the first video stream, by time stamp (chunk number).
