@@ -1,0 +1,89 @@
+// U_FileInfoDlg: the file information dialog and the tree it builds from the property list.
+#include "U_FileInfoDlg.h"
+
+#include "U_AVIExtractor.h"
+
+#include <QTreeWidget>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The value of Name in name=value lines; empty when absent.
+QString PropertyValue(const std::vector<std::string>& List, const std::string& Name) {
+    const std::string prefix = Name + "=";
+    for (const std::string& line : List)
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return QString::fromStdString(line.substr(prefix.size()));
+    return QString();
+}
+
+} // namespace
+
+TFileInfoDlg::TFileInfoDlg(QWidget* Parent)
+    : QDialog(Parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("FileInfoDlg"));
+    setWindowTitle(QStringLiteral("File Info."));
+    setFixedSize(292, 341);
+    tv = new QTreeWidget(this);
+    tv->setObjectName(QStringLiteral("tv"));
+    tv->setGeometry(5, 5, 281, 329);
+    tv->setIndentation(19);
+    tv->setHeaderHidden(true);
+    tv->setColumnCount(1);
+    tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+QString TFileInfoDlg::Tr(const QString& Text) const {
+    return Translator ? Translator(Text) : Text;
+}
+
+void TFileInfoDlg::FillTree(const TAVIExtractor& Extractor) {
+    tv->clear();
+    std::vector<std::string> list;
+    Extractor.GetProperties(&list);
+
+    auto addBranch = [this](const QString& Title) {
+        auto* branch = new QTreeWidgetItem(tv, QStringList{Tr(Title)});
+        return branch;
+    };
+    auto addChild = [&](QTreeWidgetItem* Branch, const QString& Label, const std::string& Name) {
+        return new QTreeWidgetItem(
+            Branch, QStringList{Tr(Label) + QLatin1Char(' ') + PropertyValue(list, Name)});
+    };
+
+    QTreeWidgetItem* file = addBranch(QStringLiteral("File Info"));
+    addChild(file, QStringLiteral("File Name :"), "file_name");
+    addChild(file, QStringLiteral("File Size :"), "file_size");
+    file->setExpanded(true);
+
+    QTreeWidgetItem* video = addBranch(QStringLiteral("Video"));
+    addChild(video, QStringLiteral("Resolution :"), "video_resolution");
+    addChild(video, QStringLiteral("# of frames :"), "video_nbframes");
+    addChild(video, QStringLiteral("Bitrate :"), "video_bitrate");
+    addChild(video, QStringLiteral("FourCC :"), "video_fourcc");
+    QTreeWidgetItem* fps = addChild(video, QStringLiteral("FPS :"), "video_fps");
+    fps->setText(0, fps->text(0) + QLatin1Char(' ') + Tr(QStringLiteral("Frame/sec")));
+    video->setExpanded(true);
+
+    QTreeWidgetItem* audio = addBranch(QStringLiteral("Audio"));
+    if (Extractor.HasAudio) {
+        addChild(audio, QStringLiteral("Channels :"), "audio_channels");
+        addChild(audio, QStringLiteral("SampleRate :"), "audio_samples");
+        addChild(audio, QStringLiteral("Bitrate :"), "audio_bitrate");
+        QTreeWidgetItem* code = addChild(audio, QStringLiteral("Code :"), "audio_code");
+        if (PropertyValue(list, "audio_code") == QLatin1String("0x55"))
+            code->setText(0, code->text(0) + QStringLiteral(" (MP3)"));
+    } else {
+        new QTreeWidgetItem(audio, QStringList{Tr(QStringLiteral("No Audio"))});
+    }
+    audio->setExpanded(true);
+}
+
+int TFileInfoDlg::ShowInfo(const TAVIExtractor& Extractor) {
+    FillTree(Extractor);
+    return exec();
+}

@@ -1,0 +1,75 @@
+// U_JobThd: the one-shot job worker base and the progress relay.
+#include "U_JobThd.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+#include <exception>
+
+TJobThd::TJobThd(QObject* Parent) : QObject(Parent) {
+    EndSignal.OnFire = [this] { ThreadDone(); };
+}
+
+TJobThd::~TJobThd() {
+    // Owned, not self-freeing, and deleted while running: wait, so that the worker never
+    // outlives the error fields it writes. Its end, already posted to EndSignal, dies with it.
+    if (Thread.joinable())
+        Thread.join();
+}
+
+void TJobThd::Start() {
+    if (Started)
+        return;
+    Started = true;
+    std::function<void()> job;
+    if (Extractor)
+        job = MakeJob();
+    Thread = std::thread([this, job = std::move(job)] {
+        try {
+            if (job)
+                job();
+        } catch (const std::exception& e) {
+            ErrorKept = true;
+            Error = e.what();
+        } catch (...) {
+            ErrorKept = true;
+            Error = "Unknown error";
+        }
+        // By name, so that nothing of ours crosses threads outside the join.
+        QMetaObject::invokeMethod(&EndSignal, "Fire", Qt::QueuedConnection);
+    });
+}
+
+void TJobThd::ThreadDone() {
+    // The worker's last act was posting this call; the join is immediate and makes its writes
+    // visible here.
+    if (Thread.joinable())
+        Thread.join();
+    Ended = true;
+    QPointer<TJobThd> alive(this);
+    if (OnTerminate)
+        OnTerminate(this);
+    if (alive && FreeOnTerminate)
+        deleteLater();
+}
+
+TProgressRelay::TProgressRelay(std::function<void(uint8_t)> AHandler, QObject* Parent)
+    : QObject(Parent), Handler(std::move(AHandler)) {}
+
+void TProgressRelay::Report(uint8_t Percent) {
+    Latest.store(Percent);
+    if (!Pending.exchange(true))
+        QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+}
+
+std::function<void(uint8_t)> TProgressRelay::Callback() {
+    return [this](uint8_t Percent) { Report(Percent); };
+}
+
+void TProgressRelay::Deliver() {
+    // Cleared before reading, so a report arriving now posts another delivery.
+    Pending.store(false);
+    const int percent = Latest.load();
+    if (Handler)
+        Handler(static_cast<uint8_t>(percent));
+}

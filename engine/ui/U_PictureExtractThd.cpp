@@ -1,0 +1,130 @@
+// U_PictureExtractThd: the preview worker's loop, its request slot and the hand-over of each
+// decoded frame to the main thread.
+#include "U_PictureExtractThd.h"
+
+#include "U_AVIExtractor.h"
+
+#include <QMetaObject>
+
+#include <chrono>
+#include <exception>
+
+TPictureExtractThd::TPictureExtractThd(TAVIExtractor* AExtractor, QObject* Parent)
+    : QObject(Parent), Extractor(AExtractor) {
+    Thread = std::thread([this] { Execute(); });
+}
+
+TPictureExtractThd::~TPictureExtractThd() {
+    Terminate();
+    if (Thread.joinable())
+        Thread.join();
+}
+
+void TPictureExtractThd::RequestFrame(int32_t Frame) {
+    {
+        std::lock_guard<std::mutex> held(Mutex);
+        RequestedFrame = Frame;
+        RequestPending = true;
+    }
+    Signal.notify_one();
+}
+
+void TPictureExtractThd::Terminate() {
+    {
+        std::lock_guard<std::mutex> held(Mutex);
+        TerminateRequested = true;
+    }
+    Signal.notify_all();
+}
+
+bool TPictureExtractThd::TerminateAndWait(int Ms) {
+    Terminate();
+    std::unique_lock<std::mutex> held(Mutex);
+    if (!EndedSignal.wait_for(held, std::chrono::milliseconds(Ms), [this] { return ThreadEnded; }))
+        return false;
+    held.unlock();
+    // The worker only returns after saying so; the join cannot block for long.
+    if (Thread.joinable())
+        Thread.join();
+    return true;
+}
+
+void TPictureExtractThd::SetGrabHook(std::function<void(int32_t)> Hook) {
+    std::lock_guard<std::mutex> held(Mutex);
+    GrabHook = std::move(Hook);
+}
+
+void TPictureExtractThd::Execute() {
+    std::unique_lock<std::mutex> held(Mutex);
+    while (!TerminateRequested) {
+        // A bounded wait even without requests, so a stop is seen within WaitMs, as the main
+        // window's shutdown counts on.
+        Signal.wait_for(held, std::chrono::milliseconds(WaitMs),
+                        [this] { return RequestPending || TerminateRequested; });
+        if (TerminateRequested || !RequestPending)
+            continue;
+        RequestPending = false;
+        const int32_t frame = RequestedFrame;
+        const std::function<void(int32_t)> hook = GrabHook;
+        held.unlock();
+
+        if (hook)
+            hook(frame);
+        bool ready = GrabFrame(frame);
+        QImage image;
+        if (ready)
+            // An own copy, so the picture stays valid whatever the worker decodes next.
+            image = QImage(FrameBitmap.Width, FrameBitmap.Height, QImage::Format_RGB32);
+        // A picture Qt could not allocate counts as a frame that cannot be shown.
+        ready = ready && !image.isNull();
+        if (ready) {
+            const uint8_t* src = FrameBitmap.Pixels.data();
+            for (int y = 0; y < FrameBitmap.Height; ++y) {
+                // The decoder's fourth byte is undefined; this format wants it opaque.
+                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < FrameBitmap.Width; ++x, src += 4)
+                    row[x] = qRgb(src[2], src[1], src[0]);
+            }
+        }
+
+        held.lock();
+        ResultReady = ready;
+        ResultImage = std::move(image);
+        if (!ResultPending) {
+            ResultPending = true;
+            QMetaObject::invokeMethod(this, "DeliverFrame", Qt::QueuedConnection);
+        }
+    }
+    ThreadEnded = true;
+    held.unlock();
+    EndedSignal.notify_all();
+}
+
+bool TPictureExtractThd::GrabFrame(int32_t Frame) {
+    if (!Extractor)
+        return false;
+    // An error must not end the thread: the frame just counts as not decodable.
+    try {
+        if (!Extractor->GetFrameBitmap(FrameBitmap, Frame))
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    // Guard the copy against a bitmap that does not hold what its size says.
+    const auto bytes =
+        static_cast<size_t>(FrameBitmap.Width) * static_cast<size_t>(FrameBitmap.Height) * 4;
+    return FrameBitmap.Width > 0 && FrameBitmap.Height > 0 && FrameBitmap.Pixels.size() >= bytes;
+}
+
+void TPictureExtractThd::DeliverFrame() {
+    {
+        std::lock_guard<std::mutex> held(Mutex);
+        ResultPending = false;
+        ShownReady = ResultReady;
+        ShownImage = std::move(ResultImage);
+        ResultImage = QImage();
+    }
+    if (OnShowFrame)
+        OnShowFrame(ShownReady, ShownImage);
+    emit ShowFrame(ShownReady, ShownImage);
+}
