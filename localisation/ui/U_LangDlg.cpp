@@ -1,0 +1,28 @@
+// U_LangDlg: TLangDlg, the "Language" dialog holding one language chooser.
+#include "U_LangDlg.h"
+
+#include "ComponentModel.h"
+#include "Lang_langChoice.h"
+
+TLangDlg::TLangDlg(TLangList* languageList, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("LangDlg"));
+    setWindowTitle(QStringLiteral("Language"));
+    setFixedSize(316, 388);
+    setBackgroundRole(QPalette::Button);
+
+    LanguageChoice1 = new TLanguageChoice(this);
+    LanguageChoice1->setObjectName(QStringLiteral("LanguageChoice1"));
+    LanguageChoice1->setGeometry(0, 0, 313, 385);
+    LanguageChoice1->setFocusPolicy(Qt::NoFocus);
+    comp::Own(this, LanguageChoice1);
+    LanguageChoice1->SetLanguageList(languageList);
+}
+
+bool TLangDlg::Execute() {
+    if (const QWidget* mainForm = comp::MainForm(); mainForm && mainForm != this)
+        move(mainForm->frameGeometry().center() - rect().center());
+    return exec() == QDialog::Accepted;
+}
