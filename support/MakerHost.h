@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-// Builds for another host pass -DCLIPVANE_MAKER_HOST="\"www.example.org\"" (a string literal).
+// Set by the build (CMake cache variable CLIPVANE_MAKER_HOST); the fallback serves other builds.
 // The default lies on a reserved domain so that no build talks to a real site by accident.
 #ifndef CLIPVANE_MAKER_HOST
 #define CLIPVANE_MAKER_HOST "www.quorlen.example"
