@@ -44,6 +44,10 @@ const std::vector<std::string>& Ts_MainTexts() {
         "MP3 Files",
         "Bitmap Files",
         "JPEG Files",
+        // Added later, always at the end, so that older language files still line up.
+        "Operation failed: %s",
+        "Brennax is not installed. Do you want to burn the file with %s ?",
+        "Quillet is not installed. Do you want to inspect the file with %s ?",
     };
     return texts;
 }

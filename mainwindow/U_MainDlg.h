@@ -1,0 +1,221 @@
+// U_MainDlg: TMainDlg, the main window - its controls, menu and message table, loading a source,
+// frame navigation, and the split, trim and extraction commands.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class TAVIExtractor;
+class TCutDlg;
+class TExtractThd;
+class TFileInfoDlg;
+class TFrameImage;
+class TJobThd;
+class TKLog;
+class TPictureExtractThd;
+class TProgressRelay;
+class TSeekBar;
+class TTextStorageComponent;
+class TWideOpenDialog;
+class TWideSaveDialog;
+
+// The bar's fixed range once a file is loaded.
+inline constexpr int kBarMaximum = 10000;
+
+// The seek bar's hint for frame Frame (from 0) of FrameCount frames of MsPerFrame milliseconds:
+// two lines, frame number and time, each "current / total".
+QString PreviewHintText(int32_t Frame, int32_t FrameCount, int32_t MsPerFrame);
+// The time of frame Frame: Frame x MsPerFrame div 1000 seconds, as FormatDuration writes it.
+QString FrameTimeText(int32_t Frame, int32_t MsPerFrame);
+
+// The text added to the end of Ts_Main's design-time table: a cut, an extraction or a picture
+// that failed, with the engine's English message in place of %s.
+inline constexpr const char* kFailedJobText = "Operation failed: %s";
+// Ts_Main's design-time texts.
+std::vector<std::string> MainMessageTexts();
+
+class TMainDlg : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainDlg(QWidget* Parent = nullptr);
+    ~TMainDlg() override;
+
+    // ---- State ----
+    std::unique_ptr<TAVIExtractor> Extractor; // from the first activation
+    TPictureExtractThd* PictureWorker = nullptr;
+    QStringList DroppedFiles;
+    std::unique_ptr<TKLog> Log; // from the first activation
+    int32_t CurrentFrame = 0;
+    int32_t BeginFrame = 0;
+    int32_t EndFrame = 0;
+    int32_t PendingFrame = 0;
+    bool QuietUpdateCheck = false;
+    bool VerbRun = false;
+    // The arguments after the program name; the first one may name a file to load.
+    QStringList CommandLine;
+
+    // The forms the window works with, created beside it by the program entry.
+    QPointer<TFileInfoDlg> FileInfoDlg;
+    QPointer<TCutDlg> CutDlg;
+
+    // ---- Controls, by their component names ----
+    QFrame* top_pnl;
+    QLabel* title_lbl;
+    QLabel* subtitle_lbl;
+    QToolButton* logo_btn;
+    TFrameImage* img;
+    QLabel* error_img;
+    QLabel* error_lbl;
+    QPushButton* check_btn;
+    TSeekBar* bar;
+    QGroupBox* split_trim_grp;
+    QPushButton* start_btn;
+    QPushButton* end_btn;
+    QPushButton* commit_btn;
+    QPushButton* audio_btn;
+    QPushButton* picture_btn;
+    QProgressBar* pb;
+    QStatusBar* statbar;
+    QTimer* Tmr;
+    TTextStorageComponent* Ts_Main;
+    QObject* AppEvt;
+    TWideOpenDialog* WOD;
+    TWideSaveDialog* JSDAvi;
+    TWideSaveDialog* JSDSound;
+    TWideSaveDialog* JSDPic;
+    QMenuBar* MainMenu1;
+    QAction* Open1 = nullptr;
+    QAction* Properties1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Beginning1 = nullptr;
+    QAction* End1 = nullptr;
+    QAction* NextFrame1 = nullptr;
+    QAction* PreviousFrame1 = nullptr;
+    QAction* N50FramesForward1 = nullptr;
+    QAction* N50FramesBackward1 = nullptr;
+    QAction* NextKeyFrame1 = nullptr;
+    QAction* PreviousKeyFrame1 = nullptr;
+    QAction* BurntoCD1 = nullptr;
+    QAction* ConverttoDVD1 = nullptr;
+    QAction* Language1 = nullptr;
+    QAction* Enable1 = nullptr;
+    QAction* Disable1 = nullptr;
+    QAction* Help1 = nullptr;
+    QAction* Openlogfile1 = nullptr;
+    QAction* Checkforupdate1 = nullptr;
+    QAction* BugreportFeaturerequestKnownissues1 = nullptr;
+    QAction* ChangeLog1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Text of status panel Index (0 to 3): file name, resolution, time, modifier hint.
+    QString StatusPanel(int Index) const;
+    // The message table's text for an English design-time text.
+    QString Translate(const QString& Key) const;
+    // The title, " v" and the executable's file version.
+    static QString BaseCaption();
+
+    // ---- Start and end ----
+    // The first activation: log, engine, preview worker, command-line file. Runs once.
+    void AppEvtActivate();
+
+    // ---- Loading and navigation ----
+    void LoadFile(const QString& FileName);
+    void GotoFrame(int32_t Frame, bool FromBar);
+    void MoveCursor(int32_t Delta);
+    void PreviewFrame(int32_t Frame);
+    void barChange();
+    void TmrTimer();
+    void barKeyDown(QKeyEvent* Event, bool& Handled);
+    void barKeyUp(QKeyEvent* Event);
+    void Open1Click();
+    void Properties1Click();
+    void Beginning1Click();
+    void End1Click();
+    void NextFrame1Click();
+    void PreviousFrame1Click();
+    void N50FramesForward1Click();
+    void N50FramesBackward1Click();
+    void NextKeyFrame1Click();
+    void PreviousKeyFrame1Click();
+    // The preview worker's result (main thread).
+    void ShowFrame(bool FrameReady, const QImage& Image);
+
+    // ---- Split, trim and extraction ----
+    void start_btnClick();
+    void end_btnClick();
+    void commit_btnClick();
+    void audio_btnClick();
+    void picture_btnClick();
+    void ExtractionDone();
+    // Any thread; the position reaches the progress bar on the main thread.
+    void ShowProgress(uint8_t Percent);
+    // An audio extraction is running (its worker has not ended yet).
+    bool ExtractingAudio() const { return AudioWorker != nullptr; }
+
+    // ---- Menu commands on the maker's site and the log ----
+    void Exit1Click();
+    void Help1Click();
+    void Openlogfile1Click();
+    void BugreportFeaturerequestKnownissues1Click();
+    void ChangeLog1Click();
+    void logo_btnClick();
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    TProgressRelay* Relay = nullptr;
+    QLabel* Panels[4] = {};
+    // Holds error_img, error_lbl and check_btn, so that they show and hide together.
+    QWidget* ErrorBox = nullptr;
+    TExtractThd* AudioWorker = nullptr;
+    // Asked for while an audio extraction ran; done when it ends.
+    QString PendingLoad;
+    bool CloseWhenDone = false;
+    bool Activated = false;
+
+    // U_MainDlgForm.cpp
+    void CreateControls();
+    QWidget* CreateHeader();
+    QWidget* CreateImageArea();
+    QWidget* CreateCommandRow();
+    void CreateStatusBar();
+    void CreateMenu();
+    void CreateComponents();
+    void OwnComponents();
+    void ConnectControls();
+    void SetPanel(int Index, const QString& Text);
+
+    // U_MainDlgNavigation.cpp
+    bool SourceValid() const;
+    int32_t FrameUnderBar() const;
+    void RunSeekCommand(int Key, Qt::KeyboardModifier Modifier);
+
+    // U_MainDlgCommands.cpp
+    void SetJobControls(bool Enabled);
+    bool ConfirmOverwrite(const QString& FileName);
+    bool IsSourceName(const QString& FileName) const;
+    void ReportFailure(const QString& EngineMessage);
+    void AudioDone(TJobThd* Sender);
+    void SetProgressPosition(uint8_t Percent);
+};

@@ -1,0 +1,203 @@
+// U_MainDlgCommands: the split and trim marks, saving the marked sequence, extracting the audio
+// and the picture, and what follows a job: progress, controls, failure reports.
+#include "U_MainDlg.h"
+
+#include "C_WideDialogs.h"
+#include "FrameImage.h"
+#include "PictureExport.h"
+#include "SeekBar.h"
+#include "U_AVIExtractor.h"
+#include "U_CutDlg.h"
+#include "U_ExtractThd.h"
+#include "U_JobThd.h"
+#include "U_Log.h"
+#include "U_MsgDlg.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <cstring>
+#include <exception>
+#include <utility>
+
+namespace {
+
+// The picture on screen as the picture writers take it.
+TFrameBitmap BitmapOf(const QImage& Picture) {
+    const QImage rgb = Picture.convertToFormat(QImage::Format_RGB32);
+    TFrameBitmap bitmap;
+    bitmap.Width = rgb.width();
+    bitmap.Height = rgb.height();
+    const size_t row = static_cast<size_t>(rgb.width()) * 4;
+    bitmap.Pixels.resize(row * static_cast<size_t>(rgb.height()));
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(bitmap.Pixels.data() + row * static_cast<size_t>(y), rgb.constScanLine(y), row);
+    return bitmap;
+}
+
+} // namespace
+
+void TMainDlg::start_btnClick() {
+    if (!SourceValid())
+        return;
+    // Without a key frame at or before it the cut starts where asked; the mark stays a frame.
+    BeginFrame = std::max(Extractor->NearestKeyFrame(CurrentFrame), 0);
+    bar->SetSelStart(FrameToBar(BeginFrame, Extractor->FrameCount(), bar->maximum()));
+}
+
+void TMainDlg::end_btnClick() {
+    if (!SourceValid())
+        return;
+    EndFrame = CurrentFrame;
+    bar->SetSelEnd(FrameToBar(EndFrame, Extractor->FrameCount(), bar->maximum()));
+}
+
+bool TMainDlg::IsSourceName(const QString& FileName) const {
+    const QFileInfo chosen(FileName);
+    const QFileInfo source(QString::fromStdString(Extractor->FileName));
+    if (chosen.absoluteFilePath().compare(source.absoluteFilePath(), Qt::CaseInsensitive) == 0)
+        return true;
+    // Another spelling of the same file (a link, "..") is the same file all the same.
+    return chosen.exists() && chosen.canonicalFilePath() == source.canonicalFilePath();
+}
+
+bool TMainDlg::ConfirmOverwrite(const QString& FileName) {
+    if (!QFileInfo::exists(FileName))
+        return true;
+    return MsgBox(this, Translate(QStringLiteral("File already exists. Overwrite ?")), kMbYesNo,
+                  kKindWarning) == kIdYes;
+}
+
+void TMainDlg::ReportFailure(const QString& EngineMessage) {
+    KLogAdd(Log.get(), EngineMessage.toStdString(), TKLog::kError);
+    QString text = Translate(QString::fromLatin1(kFailedJobText));
+    text.replace(QStringLiteral("%s"), EngineMessage);
+    MsgBox(this, text, kMbOk, kKindError);
+}
+
+void TMainDlg::commit_btnClick() {
+    if (!SourceValid() || !CutDlg || bar->SelStart() == bar->SelEnd())
+        return;
+    if (!JSDAvi->Execute())
+        return;
+    const QString name = JSDAvi->FileName();
+    KLogAdd(Log.get(), "Extracting sequence to : " + name.toStdString(), TKLog::kInfo);
+    if (IsSourceName(name)) {
+        ShowMessage(Translate(QStringLiteral("File name must be different")));
+        return;
+    }
+    if (!ConfirmOverwrite(name))
+        return;
+    QFile::remove(name);
+
+    for (QPushButton* b : {commit_btn, audio_btn, picture_btn})
+        b->setEnabled(false);
+    try {
+        Extractor->CreateOutput(name.toStdString());
+    } catch (const std::exception& e) {
+        commit_btn->setEnabled(true);
+        picture_btn->setEnabled(true);
+        audio_btn->setEnabled(Extractor->IsMP3 && Extractor->AudioReadable);
+        ReportFailure(QString::fromStdString(e.what()));
+        return;
+    }
+    CutDlg->Extractor = Extractor.get();
+    CutDlg->FirstFrame = BeginFrame;
+    CutDlg->LastFrame = EndFrame;
+    CutDlg->Run();
+    const bool failed = CutDlg->LastFailed();
+    const QString source = QString::fromStdString(Extractor->FileName);
+    Extractor->Close();
+    ExtractionDone();
+    if (failed) {
+        // What was written is not the sequence asked for: drop it and stay on the source.
+        ReportFailure(CutDlg->LastError());
+        QFile::remove(name);
+        LoadFile(source);
+        return;
+    }
+    LoadFile(name);
+}
+
+void TMainDlg::audio_btnClick() {
+    if (!SourceValid() || ExtractingAudio())
+        return;
+    if (!JSDSound->Execute())
+        return;
+    const QString name = JSDSound->FileName();
+    if (!ConfirmOverwrite(name))
+        return;
+    KLogAdd(Log.get(), "Extracting audio to : " + name.toStdString(), TKLog::kInfo);
+    SetJobControls(false);
+
+    auto* worker = new TExtractThd(this);
+    worker->Extractor = Extractor.get();
+    worker->OutputName = name.toStdString();
+    worker->FreeOnTerminate = true;
+    worker->OnTerminate = [this](TJobThd* Sender) { AudioDone(Sender); };
+    AudioWorker = worker;
+    worker->Start();
+}
+
+void TMainDlg::AudioDone(TJobThd* Sender) {
+    AudioWorker = nullptr;
+    const bool failed = Sender->Failed();
+    ExtractionDone();
+    if (failed) {
+        ReportFailure(Sender->ErrorMessage());
+        QFile::remove(QString::fromStdString(static_cast<TExtractThd*>(Sender)->OutputName));
+    }
+    if (CloseWhenDone) {
+        CloseWhenDone = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
+    }
+    if (!PendingLoad.isEmpty())
+        LoadFile(std::exchange(PendingLoad, QString()));
+}
+
+void TMainDlg::picture_btnClick() {
+    if (!SourceValid())
+        return;
+    if (!JSDPic->Execute())
+        return;
+    const QString name = JSDPic->FileName();
+    if (!ConfirmOverwrite(name))
+        return;
+    KLogAdd(Log.get(), "Extracting picture to : " + name.toStdString(), TKLog::kInfo);
+    if (PictureFormatOf(name.toStdString()) == TPictureFormat::None || img->Picture().isNull())
+        return;
+    try {
+        SavePicture(name.toStdString(), BitmapOf(img->Picture()));
+    } catch (const std::exception& e) {
+        ReportFailure(QString::fromStdString(e.what()));
+    }
+}
+
+void TMainDlg::SetJobControls(bool Enabled) {
+    for (QWidget* w : {static_cast<QWidget*>(commit_btn), static_cast<QWidget*>(audio_btn),
+                       static_cast<QWidget*>(picture_btn), static_cast<QWidget*>(start_btn),
+                       static_cast<QWidget*>(end_btn), static_cast<QWidget*>(bar)})
+        w->setEnabled(Enabled);
+    // Loading and the property walk would use the engine the job is reading.
+    Open1->setEnabled(Enabled);
+    Properties1->setEnabled(Enabled && SourceValid());
+}
+
+void TMainDlg::ExtractionDone() {
+    KLogAdd(Log.get(), "Extraction done", TKLog::kInfo);
+    SetJobControls(true);
+    audio_btn->setEnabled(Extractor && Extractor->IsMP3 && Extractor->AudioReadable);
+}
+
+void TMainDlg::ShowProgress(uint8_t Percent) {
+    Relay->Report(Percent);
+}
+
+void TMainDlg::SetProgressPosition(uint8_t Percent) {
+    pb->setValue(Percent);
+}

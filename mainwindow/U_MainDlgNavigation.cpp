@@ -1,0 +1,294 @@
+// U_MainDlgNavigation: loading a source into the main window, the seek bar and its debounced
+// preview, the navigation commands and their keys, and the properties command.
+#include "U_MainDlg.h"
+
+#include "C_WideDialogs.h"
+#include "FrameImage.h"
+#include "SeekBar.h"
+#include "U_AVIExtractor.h"
+#include "U_FileInfoDlg.h"
+#include "U_Log.h"
+#include "U_MsgDlg.h"
+#include "U_PictureExtractThd.h"
+#include "U_TobrelUtils.h"
+#include "U_UnicodeUtils.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+constexpr uint64_t kMaxSourceSize = uint64_t{1} << 31;
+
+// The modifier a modifier key itself stands for; NoModifier for any other key.
+Qt::KeyboardModifier ModifierOfKey(int Key) {
+    switch (Key) {
+    case Qt::Key_Shift:
+        return Qt::ShiftModifier;
+    case Qt::Key_Alt:
+        return Qt::AltModifier;
+    case Qt::Key_Control:
+        return Qt::ControlModifier;
+    default:
+        return Qt::NoModifier;
+    }
+}
+
+// Shift, Alt and Ctrl as they stand once the event's key is taken into account: a pressed
+// modifier key is held, a released one no longer is (platforms differ in what they report).
+Qt::KeyboardModifiers HeldModifiers(const QKeyEvent* Event, bool Pressed) {
+    Qt::KeyboardModifiers held =
+        Event->modifiers() & (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
+    const Qt::KeyboardModifier own = ModifierOfKey(Event->key());
+    if (own != Qt::NoModifier)
+        held.setFlag(own, Pressed);
+    return held;
+}
+
+const char* HintOf(Qt::KeyboardModifier Modifier) {
+    switch (Modifier) {
+    case Qt::ShiftModifier:
+        return "Key";
+    case Qt::AltModifier:
+        return "x50";
+    case Qt::ControlModifier:
+        return "Begin/End";
+    default:
+        return "";
+    }
+}
+
+} // namespace
+
+QString FrameTimeText(int32_t Frame, int32_t MsPerFrame) {
+    return QString::fromStdString(FormatDuration(int64_t{Frame} * MsPerFrame / 1000));
+}
+
+QString PreviewHintText(int32_t Frame, int32_t FrameCount, int32_t MsPerFrame) {
+    // Line feed, then carriage return: the order the hint has always had.
+    return QStringLiteral("Frame : %1 / %2 \n\rTime (hh:mm:ss) : %3 / %4")
+        .arg(int64_t{Frame} + 1)
+        .arg(FrameCount)
+        .arg(FrameTimeText(Frame, MsPerFrame))
+        .arg(QString::fromStdString(FormatDuration(int64_t{MsPerFrame} * FrameCount / 1000)));
+}
+
+bool TMainDlg::SourceValid() const {
+    return Extractor && Extractor->Valid;
+}
+
+int32_t TMainDlg::FrameUnderBar() const {
+    return BarToFrame(bar->value(), Extractor ? Extractor->FrameCount() : 0, bar->maximum());
+}
+
+void TMainDlg::LoadFile(const QString& FileName) {
+    // The audio job reads the engine that Open would close: load once it has ended.
+    if (ExtractingAudio()) {
+        PendingLoad = FileName;
+        KLogAdd(Log.get(), "Loading after the audio extraction : " + FileName.toStdString(),
+                TKLog::kInfo);
+        return;
+    }
+    const std::string name = FileName.toStdString();
+    KLogAdd(Log.get(), "Loading : " + name, TKLog::kInfo);
+    if (QString::fromStdString(WideExtractFileExt(name, true))
+            .compare(QStringLiteral("avi"), Qt::CaseInsensitive) != 0) {
+        ShowMessage(Translate(QStringLiteral("Invalid file type")));
+        return;
+    }
+    if (FileSize64(name) >= kMaxSourceSize) {
+        ShowMessage(Translate(QStringLiteral("File is too big. Maximum file size is 2 Gb")));
+        return;
+    }
+    img->Clear();
+    if (!Extractor)
+        return;
+    try {
+        Extractor->Open(name);
+    } catch (const std::exception&) {
+        ShowMessage(Translate(QStringLiteral("Unable to open file")));
+        KLogAdd(Log.get(), "Unable to open file", TKLog::kError);
+        return;
+    }
+    const QString shortName = QFileInfo(FileName).fileName();
+    setWindowTitle(BaseCaption() + QStringLiteral(" (") + shortName + QLatin1Char(')'));
+    bar->setRange(0, kBarMaximum);
+    bar->setTickInterval(kBarMaximum / 10);
+    bar->SetSelStart(0);
+    bar->SetSelEnd(0);
+    bar->setValue(0);
+    barChange();
+    BeginFrame = EndFrame = CurrentFrame = 0;
+    SetPanel(0, shortName);
+    SetPanel(1, QStringLiteral("%1x%2").arg(Extractor->FrameWidth()).arg(Extractor->FrameHeight()));
+    audio_btn->setEnabled(Extractor->IsMP3 && Extractor->AudioReadable);
+    if (Extractor->HasAudio && !Extractor->AudioReadable)
+        ShowMessage(Translate(QStringLiteral("Audio track is present but not readable")));
+    Properties1->setEnabled(Extractor->Valid);
+}
+
+void TMainDlg::GotoFrame(int32_t Frame, bool FromBar) {
+    if (!SourceValid())
+        return;
+    const int32_t count = Extractor->FrameCount();
+    Frame = std::max(std::min(Frame, count - 1), 0);
+    // Setting the bar runs barChange at once, which moves CurrentFrame to the frame under the
+    // bar; the frame asked for wins below.
+    if (!FromBar && count > 1) {
+        const int position = FrameToBar(Frame, count, bar->maximum());
+        if (position != bar->value())
+            bar->setValue(position);
+    }
+    CurrentFrame = Frame;
+    SetPanel(2, FrameTimeText(Frame, Extractor->FrameDuration()));
+}
+
+void TMainDlg::MoveCursor(int32_t Delta) {
+    const int64_t target = int64_t{CurrentFrame} + Delta;
+    GotoFrame(static_cast<int32_t>(std::clamp<int64_t>(target, INT32_MIN, INT32_MAX)), false);
+}
+
+void TMainDlg::barChange() {
+    if (!SourceValid() || bar->maximum() == 0)
+        return;
+    PendingFrame = 0;
+    GotoFrame(FrameUnderBar(), true);
+    Tmr->start();
+}
+
+void TMainDlg::TmrTimer() {
+    const int32_t frame = FrameUnderBar();
+    if (frame == PendingFrame) {
+        Tmr->stop();
+        PreviewFrame(PendingFrame);
+    } else {
+        PendingFrame = frame;
+    }
+}
+
+void TMainDlg::PreviewFrame(int32_t Frame) {
+    if (PictureWorker)
+        PictureWorker->RequestFrame(Frame);
+    if (Extractor)
+        bar->setToolTip(
+            PreviewHintText(Frame, Extractor->FrameCount(), Extractor->FrameDuration()));
+}
+
+void TMainDlg::ShowFrame(bool FrameReady, const QImage& Image) {
+    img->setVisible(FrameReady);
+    ErrorBox->setVisible(!FrameReady);
+    // While the audio job runs its end brings these back.
+    if (!ExtractingAudio()) {
+        for (QPushButton* b : {picture_btn, commit_btn, start_btn, end_btn})
+            b->setEnabled(FrameReady);
+    }
+    if (FrameReady)
+        img->SetPicture(Image);
+    else
+        img->Clear();
+}
+
+void TMainDlg::RunSeekCommand(int Key, Qt::KeyboardModifier Modifier) {
+    const bool right = Key == Qt::Key_Right;
+    switch (Modifier) {
+    case Qt::ShiftModifier:
+        right ? NextKeyFrame1Click() : PreviousKeyFrame1Click();
+        break;
+    case Qt::AltModifier:
+        right ? N50FramesForward1Click() : N50FramesBackward1Click();
+        break;
+    case Qt::ControlModifier:
+        right ? End1Click() : Beginning1Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainDlg::barKeyDown(QKeyEvent* Event, bool& Handled) {
+    const Qt::KeyboardModifiers held = HeldModifiers(Event, true);
+    Qt::KeyboardModifier only = Qt::NoModifier;
+    int count = 0;
+    for (const Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::AltModifier, Qt::ControlModifier})
+        if (held.testFlag(m)) {
+            only = m;
+            ++count;
+        }
+    if (count != 1)
+        return;
+    SetPanel(3, Translate(QString::fromLatin1(HintOf(only))));
+    if (Event->key() == Qt::Key_Left || Event->key() == Qt::Key_Right) {
+        RunSeekCommand(Event->key(), only);
+        Handled = true;
+    }
+}
+
+void TMainDlg::barKeyUp(QKeyEvent* Event) {
+    const Qt::KeyboardModifiers held = HeldModifiers(Event, false);
+    SetPanel(3, QString());
+    for (const Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::AltModifier, Qt::ControlModifier})
+        if (held.testFlag(m))
+            SetPanel(3, Translate(QString::fromLatin1(HintOf(m))));
+}
+
+void TMainDlg::Open1Click() {
+    if (WOD->Execute())
+        LoadFile(WOD->FileName());
+}
+
+void TMainDlg::Properties1Click() {
+    if (!SourceValid() || !FileInfoDlg)
+        return;
+    FileInfoDlg->Translator = [this](const QString& Text) { return Translate(Text); };
+    FileInfoDlg->ShowInfo(*Extractor);
+}
+
+void TMainDlg::Beginning1Click() {
+    if (SourceValid())
+        GotoFrame(0, false);
+}
+
+void TMainDlg::End1Click() {
+    if (SourceValid())
+        GotoFrame(Extractor->FrameCount() - 1, false);
+}
+
+void TMainDlg::NextFrame1Click() {
+    if (SourceValid())
+        MoveCursor(1);
+}
+
+void TMainDlg::PreviousFrame1Click() {
+    if (SourceValid())
+        MoveCursor(-1);
+}
+
+void TMainDlg::N50FramesForward1Click() {
+    if (SourceValid())
+        MoveCursor(50);
+}
+
+void TMainDlg::N50FramesBackward1Click() {
+    if (SourceValid())
+        MoveCursor(-50);
+}
+
+void TMainDlg::NextKeyFrame1Click() {
+    if (!SourceValid())
+        return;
+    const int32_t key = Extractor->NextKeyFrame(CurrentFrame);
+    if (key > CurrentFrame)
+        GotoFrame(key, false);
+}
+
+void TMainDlg::PreviousKeyFrame1Click() {
+    if (SourceValid())
+        GotoFrame(Extractor->PreviousKeyFrame(CurrentFrame), false);
+}
