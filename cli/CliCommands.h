@@ -111,5 +111,8 @@ int RunKeyFrames(const std::vector<std::string>& Args);
 int RunCut(const std::vector<std::string>& Args);
 int RunExtractAudio(const std::vector<std::string>& Args);
 int RunGrab(const std::vector<std::string>& Args);
+// Installers' commands, left out of the help: the uninstall entry of an installation.
+int RunInstallEntry(const std::vector<std::string>& Args);
+int RunRemoveEntry(const std::vector<std::string>& Args);
 
 } // namespace cli

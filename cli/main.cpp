@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
         std::cout << cli::ProgramName << ' ' << VersionText() << '\n';
         return cli::ExitOk;
     }
+    if (first == "install-entry" || first == "remove-entry") {
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        return first == "install-entry" ? cli::RunInstallEntry(rest) : cli::RunRemoveEntry(rest);
+    }
     const cli::TCommand* command = cli::FindCommand(first);
     if (!command)
         return cli::UsageError("", first[0] == '-' ? "unknown option '" + first + "'"
