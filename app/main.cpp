@@ -1,5 +1,9 @@
 // main: the program entry - the application titled "Clipvane", its forms, its message loop.
 #include "AppForms.h"
+#include "C_LangPack.h"
+#include "C_LangRecord.h"
+#include "C_VersionInfo.h"
+#include "ComponentModel.h"
 #include "DesktopOpen.h"
 #include "U_MainDlg.h"
 
@@ -7,22 +11,65 @@
 #include <QDesktopServices>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// Developer option "--write-reference FILE", used by the build to make the translation
+// template: the forms are created as in a normal run, so that every translatable component
+// exists, and the reference record is written to FILE with the header a "-co" run gives it.
+// No window is shown and neither settings nor the log are touched; it works on the offscreen
+// platform (QT_QPA_PLATFORM=offscreen).
+int WriteReferenceFile(const QString& FileName) {
+    TAppForms forms = CreateAppForms(false);
+    bool saved = false;
+    if (TLanguageRecord* reference = forms.MainDlg->Langue->Reference()) {
+        TCustomversion_Info ownVersion;
+        reference->AppVersion = static_cast<uint32_t>(ownVersion.FileVersionInt());
+        reference->ImeName = qEnvironmentVariable("QT_IM_MODULE");
+        const QWidget* mainForm = comp::MainForm();
+        reference->FontName = mainForm ? mainForm->font().family() : QApplication::font().family();
+        reference->Charset = static_cast<uint8_t>(mainForm ? comp::FontCharset(mainForm) : 1);
+        saved = reference->SaveToFile(FileName);
+    }
+    DestroyAppForms(forms);
+    if (!saved) {
+        std::fprintf(stderr, "clipvane: cannot write %s\n", qUtf8Printable(FileName));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The title names the window, the log file, the per-user folder and a registry value.
     QApplication::setApplicationName(QStringLiteral("Clipvane"));
     QApplication::setOrganizationName(QStringLiteral("Quorlen"));
+
+    const QStringList arguments = QApplication::arguments();
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--write-reference")); at >= 0) {
+        if (at + 1 >= arguments.size()) {
+            std::fprintf(stderr, "usage: clipvane --write-reference FILE\n");
+            return 2;
+        }
+        return WriteReferenceFile(arguments[at + 1]);
+    }
+
     SetDesktopOpenHandler([](const std::string& FileName) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(FileName)));
     });
 
     TAppForms forms = CreateAppForms();
-    forms.MainDlg->CommandLine = QApplication::arguments().mid(1);
+    forms.MainDlg->CommandLine = arguments.mid(1);
     forms.MainDlg->show();
     // Start-up waits for the application to become active; a session without a window manager
-    // may never activate it, so the window starts on its own soon after.
-    QTimer::singleShot(500, forms.MainDlg, [&forms] { forms.MainDlg->AppEvtActivate(); });
+    // may never activate it, so the window starts on its own soon after, in the same order.
+    QTimer::singleShot(500, forms.MainDlg, [&forms] { forms.MainDlg->FirstActivation(); });
     const int result = app.exec();
     DestroyAppForms(forms);
     return result;

@@ -5,38 +5,24 @@
 #include "ComponentModel.h"
 #include "U_CutDlg.h"
 #include "U_FileInfoDlg.h"
+#include "U_LangDlg.h"
 #include "U_MainDlg.h"
 #include "U_about.h"
 
-#include <QDialog>
 #include <QLabel>
 #include <QTreeWidget>
 
-namespace {
-
-// A form of the run whose own dialog cannot be made yet (the language dialog needs the main
-// window's language list): it exists under its name, so that the forms keep their order and
-// language files find it; the real dialog replaces it.
-QDialog* PlainForm(const char* Name, const char* Caption, QWidget* Owner) {
-    auto* form = new QDialog(Owner);
-    form->setObjectName(QString::fromLatin1(Name));
-    form->setWindowTitle(QString::fromUtf8(Caption));
-    return form;
-}
-
-} // namespace
-
-TAppForms CreateAppForms() {
+TAppForms CreateAppForms(bool PortableImport) {
     TAppForms forms;
     QObject* application = comp::Application();
 
-    forms.MainDlg = new TMainDlg;
+    forms.MainDlg = new TMainDlg(nullptr, PortableImport);
     comp::Own(application, forms.MainDlg);
     forms.AboutDlg = new TAboutDlg(forms.MainDlg);
     comp::Own(application, forms.AboutDlg);
     forms.C2CDDlg = new TC2CDDlg(forms.MainDlg);
     comp::Own(application, forms.C2CDDlg);
-    forms.LangDlg = PlainForm("LangDlg", "Language", forms.MainDlg);
+    forms.LangDlg = new TLangDlg(forms.MainDlg->Langue, forms.MainDlg);
     comp::Own(application, forms.LangDlg);
 
     forms.FileInfoDlg = new TFileInfoDlg(forms.MainDlg);
@@ -49,6 +35,9 @@ TAppForms CreateAppForms() {
 
     forms.MainDlg->FileInfoDlg = forms.FileInfoDlg;
     forms.MainDlg->CutDlg = forms.CutDlg;
+    forms.MainDlg->AboutDlg = forms.AboutDlg;
+    forms.MainDlg->C2CDDlg = forms.C2CDDlg;
+    forms.MainDlg->LangDlg = forms.LangDlg;
     return forms;
 }
 

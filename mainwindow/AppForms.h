@@ -3,18 +3,18 @@
 
 #include <QStringList>
 
-class QDialog;
 class TAboutDlg;
 class TC2CDDlg;
 class TCutDlg;
 class TFileInfoDlg;
+class TLangDlg;
 class TMainDlg;
 
 struct TAppForms {
     TMainDlg* MainDlg = nullptr;
     TAboutDlg* AboutDlg = nullptr;
     TC2CDDlg* C2CDDlg = nullptr;
-    QDialog* LangDlg = nullptr; // stands in for the language dialog until the window has Langue
+    TLangDlg* LangDlg = nullptr;
     TFileInfoDlg* FileInfoDlg = nullptr;
     TCutDlg* CutDlg = nullptr;
 };
@@ -22,6 +22,7 @@ struct TAppForms {
 // Creates the main window, the About box, the burn dialog, the language dialog, the file
 // information dialog and the wait dialog, in this order, each owned by the application object
 // (the main window is its main form), and gives the main window the dialogs it uses.
-TAppForms CreateAppForms();
+// PortableImport false keeps the main window from reading a portable "settings.ini".
+TAppForms CreateAppForms(bool PortableImport = true);
 // Deletes the forms, the last created first.
 void DestroyAppForms(TAppForms& Forms);

@@ -2,19 +2,30 @@
 // its commands that lead to the maker's site and the log.
 #include "U_MainDlg.h"
 
+#include "C_LangPack.h"
 #include "C_TextStorageComponent.h"
+#include "ComponentModel.h"
 #include "SeekBar.h"
+#include "SettingsStore.h"
+#include "ShellAssociation.h"
 #include "U_AVIExtractor.h"
+#include "U_DragDrop.h"
+#include "U_HTTP_Custo.h"
 #include "U_JobThd.h"
 #include "U_Log.h"
 #include "U_MsgDlg.h"
+#include "U_Parvo_Lite.h"
 #include "U_PictureExtractThd.h"
 #include "U_SystemFacts.h"
+#include "U_TobrelSettings.h"
 #include "U_TobrelUtils.h"
 #include "WebLinks.h"
 
+#include <QAction>
+#include <QApplicationStateChangeEvent>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -22,12 +33,34 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <exception>
+
 // The pictures live in this static library; naming them here links them into the program.
 static void InitAssets() {
     Q_INIT_RESOURCE(mainwindow);
 }
 
-TMainDlg::TMainDlg(QWidget* Parent) : QMainWindow(Parent) {
+TApplicationEvents::TApplicationEvents(QObject* Parent) : QObject(Parent) {
+    qApp->installEventFilter(this);
+}
+
+bool TApplicationEvents::eventFilter(QObject* Watched, QEvent* Event) {
+    // The same events the language list reacts to, so that it always runs first.
+    const bool activated =
+        Watched == qApp &&
+        (Event->type() == QEvent::ApplicationActivate ||
+         (Event->type() == QEvent::ApplicationStateChange &&
+          static_cast<QApplicationStateChangeEvent*>(Event)->applicationState() ==
+              Qt::ApplicationActive));
+    if (activated && OnActivate) {
+        // The handler may clear itself.
+        const std::function<void()> handler = OnActivate;
+        handler();
+    }
+    return false;
+}
+
+TMainDlg::TMainDlg(QWidget* Parent, bool PortableImport) : QMainWindow(Parent) {
     InitAssets();
     setObjectName(QStringLiteral("MainDlg"));
     setWindowTitle(QCoreApplication::applicationName());
@@ -36,6 +69,9 @@ TMainDlg::TMainDlg(QWidget* Parent) : QMainWindow(Parent) {
     CreateComponents();
     OwnComponents();
     CreateMenu();
+    // The language list has nothing to translate: its place among the components only has to
+    // keep the controls and the menu where language files expect them.
+    comp::Own(this, Langue);
     ConnectControls();
     Relay = new TProgressRelay([this](uint8_t Percent) { SetProgressPosition(Percent); }, this);
 
@@ -50,10 +86,13 @@ TMainDlg::TMainDlg(QWidget* Parent) : QMainWindow(Parent) {
     }
     setTabOrder(bar, start_btn);
     bar->setFocus();
+    if (PortableImport)
+        FormCreate();
 }
 
 TMainDlg::~TMainDlg() {
-    // The preview worker first: it may be decoding from the engine freed below. One that does
+    RevokeDropTarget(this);
+    // The preview worker next: it may be decoding from the engine freed below. One that does
     // not end in time is left running rather than freed under its own feet.
     if (PictureWorker && PictureWorker->TerminateAndWait(1000))
         delete PictureWorker;
@@ -61,6 +100,37 @@ TMainDlg::~TMainDlg() {
     DroppedFiles.clear();
     // A running audio job holds the engine's lock: freeing the engine waits for it to end.
     Extractor.reset();
+    Updater.reset();
+    if (Log)
+        reg::SetSettingsLogHook({});
+}
+
+std::string TMainDlg::ExePath() {
+    return QCoreApplication::applicationFilePath().toStdString();
+}
+
+std::string TMainDlg::PortableSettingsFile() {
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QStringLiteral("settings.ini"))
+        .toStdString();
+}
+
+void TMainDlg::FormCreate() {
+    // Before anything reads a setting: a portable copy carries its settings beside it.
+    if (!IsInstalled(kInstalledPrefix))
+        ImportSettingsIni(kAppTitle, PortableSettingsFile());
+}
+
+void TMainDlg::FirstActivation() {
+    if (Langue && !Langue->Initialized()) {
+        // A broken language file has no caller to reach; the user sees it as any error.
+        try {
+            Langue->FirstActivate();
+        } catch (const std::exception& e) {
+            MsgBox(this, QString::fromUtf8(e.what()), kMbOk, kKindError);
+        }
+    }
+    AppEvtActivate();
 }
 
 QString TMainDlg::Translate(const QString& Key) const {
@@ -77,17 +147,29 @@ void TMainDlg::AppEvtActivate() {
     if (Activated)
         return;
     Activated = true;
-    disconnect(qApp, nullptr, AppEvt, nullptr);
+    AppEvt->OnActivate = nullptr;
 
-    setWindowTitle(BaseCaption());
     const std::string title = QCoreApplication::applicationName().toStdString();
-    const std::string exe = QCoreApplication::applicationFilePath().toStdString();
+    const std::string exe = ExePath();
+    // Sibling programs of the maker find this one through this value.
+    WriteMakerValue(title, exe);
+    setWindowTitle(BaseCaption());
     Log = std::make_unique<TKLog>(UserDataFolder(exe, title) + title + ".log", false, 10000, false);
+    TKLog* log = Log.get();
+    reg::SetSettingsLogHook(
+        [log](const std::string& Message, int Level) { log->Add(Message, Level); });
     Log->Add("Starting", TKLog::kInfo);
     Log->Add(exe, TKLog::kInfo);
     Log->Add(windowTitle().toStdString(), TKLog::kInfo);
-    if (!CommandLine.isEmpty())
+    Log->Add(LinuxVersionLine(), TKLog::kInfo);
+    Log->Add("64Bits : " + YesNo(Is64BitWindows()), TKLog::kInfo);
+    Log->Add("Administrator : " + YesNo(IsAdministrator()), TKLog::kInfo);
+    if (!CommandLine.isEmpty()) {
         Log->Add(CommandLine.first().toStdString(), TKLog::kInfo);
+        VerbRun = RunCommandLineVerb(CommandLine.first());
+    }
+    Log->Add("OpenSSL : " + (SslAvailable() ? SslVersionText() : std::string("Not Available")),
+             TKLog::kInfo);
 
     Extractor = std::make_unique<TAVIExtractor>();
     Extractor->OnProgress = [this](uint8_t Percent) { ShowProgress(Percent); };
@@ -96,9 +178,45 @@ void TMainDlg::AppEvtActivate() {
             [this](bool Ready, const QImage& Image) { ShowFrame(Ready, Image); });
     bar->setMaximum(bar->minimum());
 
+    DroppedFiles.clear();
+    RegisterDropTarget(this, &DroppedFiles, {}, [this](TMyWideDropTarget*) { FilesDropped(); });
+    UpdateAssociationMenu();
+    if (!VerbRun)
+        OpenCommandLineFile();
+
+    Updater = std::make_unique<TParvoLite>(Log.get(), title);
+    // A verb run has already exported and cleared the settings: reading would create the
+    // program key again.
+    if (!VerbRun && ReadAppSetting("AutoUpdate") != "0") {
+        Log->Add("Check for update", TKLog::kInfo);
+        QuietUpdateCheck = true;
+        Checkforupdate1Click();
+    }
+    bar->setFocus();
+}
+
+bool TMainDlg::RunCommandLineVerb(const QString& Verb) {
+    // Installers and uninstallers call the program this way; the run ends once it is done.
+    if (Verb == QLatin1String("register")) {
+        const std::string error =
+            Associate(Translate(QStringLiteral("Open with Clipvane")).toStdString(), ExePath());
+        if (!error.empty())
+            KLogAdd(Log.get(), error, TKLog::kError);
+    } else if (Verb == QLatin1String("unregister")) {
+        const std::string error = Dissociate();
+        if (!error.empty())
+            KLogAdd(Log.get(), error, TKLog::kError);
+    } else {
+        return false;
+    }
+    close();
+    return true;
+}
+
+void TMainDlg::OpenCommandLineFile() {
+    // Any existing file: the loader itself tells the user about a type it does not take.
     if (!CommandLine.isEmpty() && QFileInfo(CommandLine.first()).isFile())
         LoadFile(CommandLine.first());
-    bar->setFocus();
 }
 
 void TMainDlg::closeEvent(QCloseEvent* Event) {
@@ -109,7 +227,24 @@ void TMainDlg::closeEvent(QCloseEvent* Event) {
         Event->ignore();
         return;
     }
+    FormClose();
     QMainWindow::closeEvent(Event);
+}
+
+void TMainDlg::FormClose() {
+    const std::string folder = QCoreApplication::applicationDirPath().toStdString();
+    const std::string cleaned = CleanVirtualStore(folder);
+    if (!cleaned.empty())
+        KLogAdd(Log.get(), "Cleaning VirtualStore : " + cleaned, TKLog::kVerbose);
+    if (IsInstalled(kInstalledPrefix))
+        return;
+    RemoveEmptyMakerFolder();
+    // Only settings that reached the file leave the registry, so a failed export loses nothing.
+    if (ExportSettingsIni(kAppTitle, PortableSettingsFile())) {
+        DeleteAppKey(kAppTitle);
+        DeleteMakerValue(kAppTitle);
+        RemoveEmptyMakerKey();
+    }
 }
 
 void TMainDlg::Exit1Click() {

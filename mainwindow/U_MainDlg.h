@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,12 +27,17 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class TAVIExtractor;
+class TAboutDlg;
+class TC2CDDlg;
 class TCutDlg;
 class TExtractThd;
 class TFileInfoDlg;
 class TFrameImage;
 class TJobThd;
 class TKLog;
+class TLangDlg;
+class TLangList;
+class TParvoLite;
 class TPictureExtractThd;
 class TProgressRelay;
 class TSeekBar;
@@ -54,17 +60,32 @@ inline constexpr const char* kFailedJobText = "Operation failed: %s";
 // Ts_Main's design-time texts.
 std::vector<std::string> MainMessageTexts();
 
+// The application-events component: its OnActivate runs when the application becomes active.
+// It watches the application object, so it sees the activation before any signal does, and
+// after the event filters installed later (the language list's among them).
+class TApplicationEvents : public QObject {
+    Q_OBJECT
+public:
+    explicit TApplicationEvents(QObject* Parent);
+    std::function<void()> OnActivate;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+};
+
 class TMainDlg : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TMainDlg(QWidget* Parent = nullptr);
+    // PortableImport false leaves "settings.ini" alone (a run that writes no settings).
+    explicit TMainDlg(QWidget* Parent = nullptr, bool PortableImport = true);
     ~TMainDlg() override;
 
     // ---- State ----
     std::unique_ptr<TAVIExtractor> Extractor; // from the first activation
     TPictureExtractThd* PictureWorker = nullptr;
     QStringList DroppedFiles;
-    std::unique_ptr<TKLog> Log; // from the first activation
+    std::unique_ptr<TKLog> Log;          // from the first activation
+    std::unique_ptr<TParvoLite> Updater; // from the first activation
     int32_t CurrentFrame = 0;
     int32_t BeginFrame = 0;
     int32_t EndFrame = 0;
@@ -77,6 +98,9 @@ public:
     // The forms the window works with, created beside it by the program entry.
     QPointer<TFileInfoDlg> FileInfoDlg;
     QPointer<TCutDlg> CutDlg;
+    QPointer<TAboutDlg> AboutDlg;
+    QPointer<TC2CDDlg> C2CDDlg;
+    QPointer<TLangDlg> LangDlg;
 
     // ---- Controls, by their component names ----
     QFrame* top_pnl;
@@ -97,8 +121,9 @@ public:
     QProgressBar* pb;
     QStatusBar* statbar;
     QTimer* Tmr;
+    TLangList* Langue;
     TTextStorageComponent* Ts_Main;
-    QObject* AppEvt;
+    TApplicationEvents* AppEvt;
     TWideOpenDialog* WOD;
     TWideSaveDialog* JSDAvi;
     TWideSaveDialog* JSDSound;
@@ -134,9 +159,42 @@ public:
     // The title, " v" and the executable's file version.
     static QString BaseCaption();
 
+    // The running executable's full path.
+    static std::string ExePath();
+    // "settings.ini" in the executable's folder: where a portable copy keeps its settings.
+    static std::string PortableSettingsFile();
+
     // ---- Start and end ----
-    // The first activation: log, engine, preview worker, command-line file. Runs once.
+    // Portable import: a copy that is not installed reads "settings.ini" beside it.
+    void FormCreate();
+    // What the application's first activation runs, for a session that never activates it:
+    // the language list's first activation, then AppEvtActivate. Each runs once.
+    void FirstActivation();
+    // The start-up sequence: log, engine, preview worker, drop target, command-line verb or
+    // file, update check. Runs once.
     void AppEvtActivate();
+    // "register" or "unregister": changes the association and closes the window; true when
+    // Verb was one of them.
+    bool RunCommandLineVerb(const QString& Verb);
+    void OpenCommandLineFile();
+    // VirtualStore clean-up and portable export.
+    void FormClose();
+
+    // ---- Language, update, About ----
+    void LangueAfterLanguageSwitch();
+    void Language1Click();
+    void Checkforupdate1Click();
+    void UpdateCheckDone();
+    void About1Click();
+
+    // ---- Association, drops, hand-offs ----
+    void UpdateAssociationMenu();
+    void Enable1Click();
+    void Disable1Click();
+    void FilesDropped();
+    void BurntoCD1Click();
+    void ConverttoDVD1Click();
+    void check_btnClick();
 
     // ---- Loading and navigation ----
     void LoadFile(const QString& FileName);

@@ -2,6 +2,7 @@
 // names and the ownership order the language files address them by.
 #include "U_MainDlg.h"
 
+#include "C_LangPack.h"
 #include "C_TextStorageComponent.h"
 #include "C_WideDialogs.h"
 #include "ComponentModel.h"
@@ -208,27 +209,28 @@ void TMainDlg::CreateMenu() {
         {1, "PreviousKeyFrame1", "Previous Key Frame", "", &M::PreviousKeyFrame1,
          &M::PreviousKeyFrame1Click, false},
         {0, "BurnDVD1", "Burn / DVD", "", nullptr, nullptr, false},
-        {1, "BurntoCD1", "Burn to CD", "", &M::BurntoCD1, nullptr, false},
-        {1, "ConverttoDVD1", "Convert to DVD", "", &M::ConverttoDVD1, nullptr, false},
+        {1, "BurntoCD1", "Burn to CD", "", &M::BurntoCD1, &M::BurntoCD1Click, false},
+        {1, "ConverttoDVD1", "Convert to DVD", "", &M::ConverttoDVD1, &M::ConverttoDVD1Click,
+         false},
         {0, "Options1", "Options", "", nullptr, nullptr, false},
-        {1, "Language1", "Language", "", &M::Language1, nullptr, false},
+        {1, "Language1", "Language", "", &M::Language1, &M::Language1Click, false},
         {1, "Fileassociation1", "File association", "", nullptr, nullptr, true},
-        {2, "Enable1", "Enable", "", &M::Enable1, nullptr, false},
-        {2, "Disable1", "Disable", "", &M::Disable1, nullptr, false},
+        {2, "Enable1", "Enable", "", &M::Enable1, &M::Enable1Click, false},
+        {2, "Disable1", "Disable", "", &M::Disable1, &M::Disable1Click, false},
         {0, "N4", "?", "", nullptr, nullptr, false},
         {1, "Help1", "Help", "F1", &M::Help1, &M::Help1Click, false},
         {1, "Openlogfile1", "Open log file", "Ctrl+L", &M::Openlogfile1, &M::Openlogfile1Click,
          false},
         {1, "N5", "-", "", nullptr, nullptr, false},
-        {1, "Checkforupdate1", "Check for update...", "Ctrl+G", &M::Checkforupdate1, nullptr,
-         false},
+        {1, "Checkforupdate1", "Check for update...", "Ctrl+G", &M::Checkforupdate1,
+         &M::Checkforupdate1Click, false},
         {1, "N6", "-", "", nullptr, nullptr, false},
         {1, "BugreportFeaturerequestKnownissues1", "Bug report, Feature request, Known issues", "",
          &M::BugreportFeaturerequestKnownissues1, &M::BugreportFeaturerequestKnownissues1Click,
          false},
         {1, "ChangeLog1", "Change Log", "", &M::ChangeLog1, &M::ChangeLog1Click, false},
         {1, "N7", "-", "", nullptr, nullptr, false},
-        {1, "About1", "About...", "Ctrl+B", &M::About1, nullptr, false},
+        {1, "About1", "About...", "Ctrl+B", &M::About1, &M::About1Click, false},
     };
 
     MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
@@ -266,7 +268,18 @@ void TMainDlg::CreateComponents() {
     Tmr = Named(new QTimer(this), "Tmr");
     Tmr->setInterval(50);
     Ts_Main = new TTextStorageComponent(QStringLiteral("Ts_Main"), MainMessageTexts(), this);
-    AppEvt = Named(new QObject(this), "AppEvt");
+    AppEvt = Named(new TApplicationEvents(this), "AppEvt");
+    AppEvt->OnActivate = [this] { AppEvtActivate(); };
+    // The language list's own activation hook is made by Loaded(), after AppEvt's: the hook
+    // installed last runs first, so the saved language is applied before the start-up
+    // sequence shows anything.
+    Langue = new TLangList(this, QStringLiteral("Langue"));
+    Langue->FilePrefix = QStringLiteral("AVI_");
+    Langue->RegKey = QStringLiteral("Software\\Quorlen\\Clipvane");
+    if (const QString sub = InstalledLanguageSubDir(); !sub.isEmpty())
+        Langue->SubDir = sub;
+    Langue->AfterLanguageSwitch = [this](QObject*) { LangueAfterLanguageSwitch(); };
+    Langue->Loaded();
     WOD = Named(new TWideOpenDialog(this), "WOD");
     WOD->Filter = QStringLiteral("AVI files|*.avi");
     WOD->Options = ofHideReadOnly | ofPathMustExist | ofFileMustExist | ofEnableSizing;
@@ -301,11 +314,7 @@ void TMainDlg::ConnectControls() {
     connect(audio_btn, &QPushButton::clicked, this, [this] { audio_btnClick(); });
     connect(picture_btn, &QPushButton::clicked, this, [this] { picture_btnClick(); });
     connect(logo_btn, &QToolButton::clicked, this, [this] { logo_btnClick(); });
-    connect(qApp, &QGuiApplication::applicationStateChanged, AppEvt,
-            [this](Qt::ApplicationState s) {
-                if (s == Qt::ApplicationActive)
-                    AppEvtActivate();
-            });
+    connect(check_btn, &QPushButton::clicked, this, [this] { check_btnClick(); });
 }
 
 void TMainDlg::SetPanel(int Index, const QString& Text) {

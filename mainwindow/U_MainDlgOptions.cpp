@@ -1,0 +1,141 @@
+// U_MainDlgOptions: the language switch, the update command, About, the file association, drops
+// on the window and the hand-offs to the burner, the DVD converter and the codec tool.
+#include "U_MainDlg.h"
+
+#include "C2CD.h"
+#include "C_LangPack.h"
+#include "C_TextStorageComponent.h"
+#include "C_WideDialogs.h"
+#include "ShellAssociation.h"
+#include "U_AVIExtractor.h"
+#include "U_DragDrop.h"
+#include "U_LangDlg.h"
+#include "U_Log.h"
+#include "U_MsgDlg.h"
+#include "U_Parvo_Lite.h"
+#include "U_about.h"
+#include "WebLinks.h"
+#include "XolTools.h"
+
+#include <QAction>
+#include <QCoreApplication>
+
+#include <exception>
+
+void TMainDlg::LangueAfterLanguageSwitch() {
+    // At the first activation the log does not exist yet: that line is lost on purpose.
+    KLogAdd(Log.get(), "Language : " + Langue->GetLanguageName().toStdString(), TKLog::kInfo);
+
+    // Only the names are translated; the patterns after them stay as they are.
+    const QString avi = Translate(QStringLiteral("AVI Files")) + QStringLiteral(" (*.avi)|*.avi");
+    JSDAvi->Filter = avi;
+    JSDSound->Filter = Translate(QStringLiteral("MP3 Files")) + QStringLiteral(" (*.mp3)|*.mp3");
+    JSDPic->Filter = Translate(QStringLiteral("Bitmap Files")) + QStringLiteral(" (*.bmp)|*.bmp") +
+                     QStringLiteral("|") + Translate(QStringLiteral("JPEG Files")) +
+                     QStringLiteral(" (*.jpg, *.jpeg)|*.jpg;*.jpeg");
+    WOD->Filter = avi;
+
+    CaptionMessage = Translate(QStringLiteral("Message"));
+    CaptionWarning = Translate(QStringLiteral("Warning"));
+    CaptionError = Translate(QStringLiteral("Error"));
+    CaptionQuestion = Translate(QStringLiteral("Question"));
+    CaptionInformation = Translate(QStringLiteral("Information"));
+
+    // The desktop's "Open with" entry speaks the new language too; a failure here must not stop
+    // the switch.
+    try {
+        const std::string caption = Translate(QStringLiteral("Open with Clipvane")).toStdString();
+        if (IsAssociated() && AssociationOutdated(caption))
+            (void)Associate(caption, ExePath());
+    } catch (const std::exception&) {
+    }
+}
+
+void TMainDlg::Language1Click() {
+    // A confirmed choice has already switched the language by the time the dialog closes.
+    if (LangDlg)
+        LangDlg->Execute();
+}
+
+void TMainDlg::Checkforupdate1Click() {
+    if (!Updater || Updater->Busy())
+        return;
+    // Disabled until the check completes, so that checks never overlap.
+    Checkforupdate1->setEnabled(false);
+    KLogAdd(Log.get(), "Self update check...", TKLog::kInfo);
+    Updater->Check(ExePath(), this, [this](TParvoLite*) { UpdateCheckDone(); });
+}
+
+void TMainDlg::UpdateCheckDone() {
+    if (Updater && Updater->UpdateAvailable()) {
+        KLogAdd(Log.get(), "New version of Clipvane is detected", TKLog::kInfo);
+        if (AskYesNo(this, Translate(QStringLiteral("A new version of Clipvane is available. Do "
+                                                    "you want to download update now ?"))) ==
+            kIdYes)
+            OpenWithShell(DownloadPageUrl());
+    } else if (Updater && Updater->ReplyValid()) {
+        KLogAdd(Log.get(), "Clipvane is already up to date.", TKLog::kInfo);
+        // The check at start-up speaks only of a newer version.
+        if (!QuietUpdateCheck)
+            ShowMessage(Translate(QStringLiteral("Clipvane is already up to date.")));
+    }
+    // A failed check stays silent; the updater's log lines tell why.
+    Checkforupdate1->setEnabled(true);
+    QuietUpdateCheck = false;
+}
+
+void TMainDlg::About1Click() {
+    // The box fills its texts each time it is shown.
+    if (AboutDlg)
+        AboutDlg->Execute();
+}
+
+void TMainDlg::UpdateAssociationMenu() {
+    Enable1->setEnabled(!IsAssociated());
+    Disable1->setEnabled(!Enable1->isEnabled());
+}
+
+void TMainDlg::Enable1Click() {
+    const std::string error =
+        Associate(Translate(QStringLiteral("Open with Clipvane")).toStdString(), ExePath());
+    if (!error.empty())
+        KLogAdd(Log.get(), error, TKLog::kError);
+    UpdateAssociationMenu();
+}
+
+void TMainDlg::Disable1Click() {
+    const std::string error = Dissociate();
+    if (!error.empty())
+        KLogAdd(Log.get(), error, TKLog::kError);
+    UpdateAssociationMenu();
+}
+
+void TMainDlg::FilesDropped() {
+    // LoadFile itself waits for a running audio extraction.
+    const QString file = TakeDroppedFile(DroppedFiles);
+    if (!file.isEmpty())
+        LoadFile(file);
+}
+
+namespace {
+
+QString CurrentFile(const TAVIExtractor* Extractor) {
+    return Extractor ? QString::fromStdString(Extractor->FileName) : QString();
+}
+
+} // namespace
+
+void TMainDlg::BurntoCD1Click() {
+    BurnToCd(this, C2CDDlg, CurrentFile(Extractor.get()),
+             [this](const QString& Text) { return Translate(Text); });
+}
+
+void TMainDlg::ConverttoDVD1Click() {
+    ConvertToDvd(this, CurrentFile(Extractor.get()),
+                 [this](const QString& Text) { return Translate(Text); });
+}
+
+void TMainDlg::check_btnClick() {
+    CheckVideoCodecs(this, CurrentFile(Extractor.get()),
+                     [this](const QString& Text) { return Translate(Text); });
+}
