@@ -3,6 +3,7 @@
 #include "SettingsStore.h"
 
 #include "AtomicFile.h"
+#include "U_UnicodeUtils.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -36,19 +37,6 @@ RegStatus FromErrno(int err, RegStatus otherwise) {
     default:
         return otherwise;
     }
-}
-
-// Makes a folder and its missing parents.
-bool MakeDirs(const std::string& dir, mode_t mode) {
-    struct stat st {};
-    if (stat(dir.c_str(), &st) == 0) {
-        errno = ENOTDIR;
-        return S_ISDIR(st.st_mode);
-    }
-    const std::string parent = atomicfile::FolderOf(dir);
-    if (parent != dir && !MakeDirs(parent, mode))
-        return false;
-    return mkdir(dir.c_str(), mode) == 0 || errno == EEXIST;
 }
 
 class FileLock {
@@ -139,7 +127,7 @@ public:
     // Runs change on the stored hive under the lock and stores the result when it changed.
     RegStatus Modify(const std::function<RegStatus(RegHive&, bool&)>& change) {
         const std::string target = atomicfile::ResolveLink(path_);
-        if (!MakeDirs(atomicfile::FolderOf(target), dirMode_))
+        if (!WideForceDirectories(atomicfile::FolderOf(target), dirMode_))
             return FromErrno(errno, RegStatus::WriteFault);
         FileLock lock;
         if (!lock.Take(target + ".lock", fileMode_))

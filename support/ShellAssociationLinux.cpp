@@ -2,6 +2,7 @@
 #include "ShellAssociation.h"
 
 #include "AtomicFile.h"
+#include "U_UnicodeUtils.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -67,29 +68,6 @@ std::string ApplicationsFolder() {
     while (data.size() > 1 && data.back() == '/')
         data.pop_back();
     return data + "/applications";
-}
-
-// Creates Folder and its missing parents; new folders are private, as the base directory rules
-// ask for.
-bool MakeFolders(const std::string& Folder, int& Err) {
-    struct stat st {};
-    if (stat(Folder.c_str(), &st) == 0) {
-        Err = S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-        return Err == 0;
-    }
-    if (errno != ENOENT) {
-        Err = errno;
-        return false;
-    }
-    const size_t slash = Folder.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeFolders(Folder.substr(0, slash), Err))
-        return false;
-    if (mkdir(Folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        Err = errno;
-        return false;
-    }
-    Err = 0;
-    return true;
 }
 
 bool HasControl(const std::string& Text, bool AllowLineBreaks) {
@@ -339,8 +317,9 @@ std::string Associate(const std::string& Caption, const std::string& ExePath) {
         if (folder.empty())
             return "No home folder to hold the desktop entry";
         int err = 0;
-        if (!MakeFolders(folder, err))
-            return Reason("Cannot create " + folder, err);
+        // New folders are private, as the base directory rules ask for.
+        if (!WideForceDirectories(folder, 0700))
+            return Reason("Cannot create " + folder, errno);
         const std::string path = folder + "/" + kEntryName;
         // An entry the user made read-only stays as it is, although the folder would allow
         // replacing it.

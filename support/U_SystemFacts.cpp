@@ -255,10 +255,10 @@ std::string UserDataFolder(const std::string& ExeName, const std::string& AppTit
     const std::string data = AppDataFolder();
     if (data.empty())
         return exeFolder;
-    // A fresh account may lack the data folder itself; the base-directory rules say to make it
-    // (private to the user) before writing into it. The two folders of ours take the defaults.
-    if (!WideDirectoryExists(data))
-        ::mkdir(data.c_str(), 0700);
+    // A fresh account may lack the data folder and its parents (~/.local); the base-directory
+    // rules say to make them, private to the user, before writing into it. The two folders of
+    // ours take the defaults.
+    WideForceDirectories(data, 0700);
     WideCreateDirectory(data + "Quorlen");
     const std::string folder = data + "Quorlen/" + AppTitle;
     WideCreateDirectory(folder);

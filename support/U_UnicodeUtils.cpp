@@ -1,6 +1,8 @@
 // U_UnicodeUtils: the wide-character file layer on POSIX calls.
 #include "U_UnicodeUtils.h"
 
+#include <cerrno>
+
 #include <sys/stat.h>
 
 namespace {
@@ -23,6 +25,21 @@ bool WideDirectoryExists(const std::string& Name) {
 
 bool WideCreateDirectory(const std::string& Name) {
     return !Name.empty() && ::mkdir(Name.c_str(), 0777) == 0;
+}
+
+bool WideForceDirectories(const std::string& Name, unsigned Mode) {
+    struct stat st {};
+    if (::stat(Name.c_str(), &st) == 0) {
+        errno = ENOTDIR;
+        return S_ISDIR(st.st_mode);
+    }
+    if (errno != ENOENT || Name.empty())
+        return false;
+    const size_t slash = Name.find_last_of('/', Name.find_last_not_of('/'));
+    if (slash != std::string::npos && slash > 0 &&
+        !WideForceDirectories(Name.substr(0, slash), Mode))
+        return false;
+    return ::mkdir(Name.c_str(), static_cast<mode_t>(Mode)) == 0 || errno == EEXIST;
 }
 
 std::string WideExtractFileExt(const std::string& Name, bool WithoutPoint) {

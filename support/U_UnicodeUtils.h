@@ -13,6 +13,9 @@ bool WideFileExists(const std::string& Name);
 bool WideDirectoryExists(const std::string& Name);
 // Creates one folder (not its parents); true on success.
 bool WideCreateDirectory(const std::string& Name);
+// Creates Name and its missing parents, each made with Mode (less the umask); true when Name is a
+// folder afterwards. On failure errno tells why.
+bool WideForceDirectories(const std::string& Name, unsigned Mode = 0777);
 // The extension of Name: the text from its last "." when no ":" or "/" follows that point,
 // else "". WithoutPoint drops the point itself.
 std::string WideExtractFileExt(const std::string& Name, bool WithoutPoint = false);

@@ -244,6 +244,12 @@ TEST(UserDataFolder, MakesTheMakerFoldersAndFallsBack) {
     ::setenv("XDG_DATA_HOME", "relative/data", 1);
     ::setenv("HOME", home.Root().c_str(), 1);
     EXPECT_EQ(AppDataFolder(), home.Root() + "/.local/share/");
+    // A fresh account has no ~/.local yet: both levels are made, private to the user.
+    EXPECT_EQ(UserDataFolder(exe, "Clipvane"), home.Root() + "/.local/share/Quorlen/Clipvane/");
+    for (const char* made : {"/.local", "/.local/share"})
+        EXPECT_EQ(fs::status(home.Root() + made).permissions() & fs::perms::all,
+                  fs::perms::owner_all)
+            << made;
     ::unsetenv("XDG_DATA_HOME");
     ::unsetenv("HOME");
     EXPECT_EQ(AppDataFolder(), "");
