@@ -118,7 +118,7 @@ bool TLocalServer::Start(const TServerOptions& options) {
     logPath_ = dir + "/requests.log";
 
     QStringList args;
-    args << QString::fromUtf8(CLIPVANE_SOURCE_DIR "/tests/update_net/https_server.py");
+    args << QString::fromUtf8(CLIPVANE_SOURCE_DIR "/tests/qtcommon/https_server.py");
     args << "--mode" << QString::fromStdString(options.mode);
     args << "--log" << QString::fromStdString(logPath_);
     args << "--status" << QString::number(options.status);
