@@ -245,6 +245,49 @@ TEST_F(StartUp, InstalledRunNeverTouchesTheSettingsFile) {
     EXPECT_FALSE(startup::MakerValue("Clipvane").empty());
 }
 
+// A copy of the program in a folder of its own runs portable there. The "register" verb goes
+// through the whole start and close, so the settings file beside the copy is imported and
+// written back; the registry keeps the values only when the file cannot take them.
+TEST_F(StartUp, PortableCopyExportsBesideItselfOrKeepsTheRegistry) {
+    const std::string built = std::string(CLIPVANE_BINARY_DIR) + "/app/clipvane";
+    if (!fs::exists(built))
+        GTEST_SKIP() << "the clipvane program is not built: " << built;
+    startup::SetInstalled(false);
+    const std::string stick = dir + "/stick";
+    fs::create_directories(stick);
+    fs::copy_file(built, stick + "/clipvane");
+    const std::string ini = stick + "/settings.ini";
+    const auto runVerb = [&] {
+        const std::string env = "QT_QPA_PLATFORM=offscreen CLIPVANE_UPDATE_HOST=127.0.0.1:9"
+                                " CLIPVANE_REGISTRY_DIR=" +
+                                testmedia::Quote(dir + "/registry") +
+                                " XDG_DATA_HOME=" + testmedia::Quote(dir + "/data") +
+                                " XDG_CONFIG_HOME=" + testmedia::Quote(dir + "/config");
+        return testmedia::Run("env " + env + " timeout 60 " +
+                              testmedia::Quote(stick + "/clipvane") + " register");
+    };
+
+    WriteFile(ini, "[Settings]\r\nAutoUpdate=0\r\nMarker=from file\r\n");
+    testmedia::RunResult run = runVerb();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string text = ReadFile(ini);
+    EXPECT_NE(text.find("Marker=from file"), std::string::npos) << text;
+    EXPECT_FALSE(startup::AppKeyExists());
+    EXPECT_EQ(startup::MakerValue("Clipvane"), "");
+    EXPECT_TRUE(fs::exists(dir + "/data/applications/clipvane-open.desktop"));
+
+    // A read-only file is not written, even by root: nothing may leave the registry.
+    const std::string kept = "[Settings]\r\nAutoUpdate=0\r\nMarker=kept\r\n";
+    WriteFile(ini, kept);
+    fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    run = runVerb();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadFile(ini), kept);
+    EXPECT_TRUE(startup::AppKeyExists());
+    EXPECT_EQ(ReadAppSetting("Marker"), "kept");
+    EXPECT_FALSE(startup::MakerValue("Clipvane").empty());
+}
+
 TEST_F(StartUp, WriteReferenceMakesTheTemplateWithoutSettingsOrLog) {
     const std::string app = std::string(CLIPVANE_BINARY_DIR) + "/app/clipvane";
     if (!fs::exists(app))
