@@ -40,6 +40,21 @@ void WriteFile(const std::string& Path, const std::string& Text) {
     std::ofstream(Path, std::ios::binary) << Text;
 }
 
+const std::string kBuiltProgram = std::string(CLIPVANE_BINARY_DIR) + "/app/clipvane";
+
+// Runs Program offscreen with Arguments, its settings hive and XDG folders under Home and the
+// update host where nothing listens.
+testmedia::RunResult RunProgram(const std::string& Program, const std::string& Home,
+                                const std::string& Arguments) {
+    const std::string env = "QT_QPA_PLATFORM=offscreen CLIPVANE_UPDATE_HOST=127.0.0.1:9"
+                            " CLIPVANE_REGISTRY_DIR=" +
+                            testmedia::Quote(Home + "/registry") +
+                            " XDG_DATA_HOME=" + testmedia::Quote(Home + "/data") +
+                            " XDG_CONFIG_HOME=" + testmedia::Quote(Home + "/config");
+    return testmedia::Run("env " + env + " timeout 60 " + testmedia::Quote(Program) + " " +
+                          Arguments);
+}
+
 } // namespace
 
 TEST_F(StartUp, LogsItsLinesInOrderAndOnlyLogsAMissingFile) {
@@ -249,23 +264,14 @@ TEST_F(StartUp, InstalledRunNeverTouchesTheSettingsFile) {
 // through the whole start and close, so the settings file beside the copy is imported and
 // written back; the registry keeps the values only when the file cannot take them.
 TEST_F(StartUp, PortableCopyExportsBesideItselfOrKeepsTheRegistry) {
-    const std::string built = std::string(CLIPVANE_BINARY_DIR) + "/app/clipvane";
-    if (!fs::exists(built))
-        GTEST_SKIP() << "the clipvane program is not built: " << built;
+    if (!fs::exists(kBuiltProgram))
+        GTEST_SKIP() << "the clipvane program is not built: " << kBuiltProgram;
     startup::SetInstalled(false);
     const std::string stick = dir + "/stick";
     fs::create_directories(stick);
-    fs::copy_file(built, stick + "/clipvane");
+    fs::copy_file(kBuiltProgram, stick + "/clipvane");
     const std::string ini = stick + "/settings.ini";
-    const auto runVerb = [&] {
-        const std::string env = "QT_QPA_PLATFORM=offscreen CLIPVANE_UPDATE_HOST=127.0.0.1:9"
-                                " CLIPVANE_REGISTRY_DIR=" +
-                                testmedia::Quote(dir + "/registry") +
-                                " XDG_DATA_HOME=" + testmedia::Quote(dir + "/data") +
-                                " XDG_CONFIG_HOME=" + testmedia::Quote(dir + "/config");
-        return testmedia::Run("env " + env + " timeout 60 " +
-                              testmedia::Quote(stick + "/clipvane") + " register");
-    };
+    const auto runVerb = [&] { return RunProgram(stick + "/clipvane", dir, "register"); };
 
     WriteFile(ini, "[Settings]\r\nAutoUpdate=0\r\nMarker=from file\r\n");
     testmedia::RunResult run = runVerb();
@@ -289,19 +295,13 @@ TEST_F(StartUp, PortableCopyExportsBesideItselfOrKeepsTheRegistry) {
 }
 
 TEST_F(StartUp, WriteReferenceMakesTheTemplateWithoutSettingsOrLog) {
-    const std::string app = std::string(CLIPVANE_BINARY_DIR) + "/app/clipvane";
-    if (!fs::exists(app))
-        GTEST_SKIP() << "the clipvane program is not built: " << app;
+    if (!fs::exists(kBuiltProgram))
+        GTEST_SKIP() << "the clipvane program is not built: " << kBuiltProgram;
     const std::string out = dir + "/ref/AVI_ORIGINAL.SPK";
     fs::create_directories(dir + "/ref");
     fs::create_directories(dir + "/quiet/registry");
-    const std::string env = "QT_QPA_PLATFORM=offscreen CLIPVANE_REGISTRY_DIR=" +
-                            testmedia::Quote(dir + "/quiet/registry") +
-                            " XDG_DATA_HOME=" + testmedia::Quote(dir + "/quiet/data") +
-                            " XDG_CONFIG_HOME=" + testmedia::Quote(dir + "/quiet/config");
     const testmedia::RunResult result =
-        testmedia::Run("env " + env + " timeout 60 " + testmedia::Quote(app) +
-                       " --write-reference " + testmedia::Quote(out));
+        RunProgram(kBuiltProgram, dir + "/quiet", "--write-reference " + testmedia::Quote(out));
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
     TStorefile store;
@@ -328,8 +328,5 @@ TEST_F(StartUp, WriteReferenceMakesTheTemplateWithoutSettingsOrLog) {
     EXPECT_FALSE(fs::exists(dir + "/quiet/data/Clipvane"));
 
     // Without a file name the option is refused.
-    EXPECT_NE(
-        testmedia::Run("env " + env + " timeout 60 " + testmedia::Quote(app) + " --write-reference")
-            .exitCode,
-        0);
+    EXPECT_NE(RunProgram(kBuiltProgram, dir + "/quiet", "--write-reference").exitCode, 0);
 }
