@@ -1,11 +1,11 @@
 // main: the program entry - the application titled "Clipvane", its forms, its message loop.
-#include "AppForms.h"
-#include "C_LangPack.h"
-#include "C_LangRecord.h"
-#include "C_VersionInfo.h"
-#include "ComponentModel.h"
-#include "DesktopOpen.h"
-#include "U_MainDlg.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/AppForms.h"
+#include "mainwindow/U_MainDlg.h"
+#include "support/platform/DesktopOpen.h"
+#include "support/versioninfo/C_VersionInfo.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,5 +1,5 @@
 // bench_cut: a lossless cut of a frame range, and the MP3 extraction, timed on a real file.
-#include "U_AVIExtractor.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <chrono>
 #include <cstdio>

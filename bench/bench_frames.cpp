@@ -1,6 +1,6 @@
 // bench_frames: stepping forward through frames with GetFrameBitmap, and one random frame.
-#include "BgraImage.h"
-#include "U_AVIExtractor.h"
+#include "engine/decode/BgraImage.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // bench_open: how long opening and indexing an AVI file takes, and what its index costs in memory.
-#include "VFW.h"
+#include "engine/avi/VFW.h"
 
 #include <chrono>
 #include <cstdio>

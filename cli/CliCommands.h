@@ -18,6 +18,12 @@ constexpr int ExitUsage = 2;
 
 constexpr const char* ProgramName = "clipvane-cli";
 
+#ifndef CLIPVANE_VERSION
+#define CLIPVANE_VERSION "0.0.0.0"
+#endif
+// The project version of this build (the executable also carries it in its version resource).
+constexpr const char* BuildVersion = CLIPVANE_VERSION;
+
 struct TCommand {
     const char* Name;
     const char* Summary; // one line for the tool's help
@@ -101,9 +107,9 @@ public:
     }
 
 private:
-    bool Enabled;
-    bool Drawn = false;
-    int Shown = -1;
+    bool enabled_;
+    bool drawn_ = false;
+    int shown_ = -1;
 };
 
 int RunInfo(const std::vector<std::string>& Args);

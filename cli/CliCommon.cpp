@@ -1,11 +1,11 @@
 // CliCommon: argument parsing, error reporting, source loading, output checks and the progress
 // bar shared by the subcommands.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "CaseFold.h"
-#include "EAssertionFailed.h"
-#include "U_AVIExtractor.h"
-#include "U_TobrelUtils.h"
+#include "engine/avi/EngineErrors.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/text/CaseFold.h"
 
 #include <unistd.h>
 
@@ -326,7 +326,7 @@ int RunOutputJob(TAVIExtractor& Engine, TProgressBar& Bar, const std::string& Ou
     return ExitOk;
 }
 
-TProgressBar::TProgressBar(bool Quiet) : Enabled(!Quiet && ::isatty(STDERR_FILENO) == 1) {}
+TProgressBar::TProgressBar(bool Quiet) : enabled_(!Quiet && ::isatty(STDERR_FILENO) == 1) {}
 
 TProgressBar::~TProgressBar() {
     Finish(false);
@@ -334,9 +334,9 @@ TProgressBar::~TProgressBar() {
 
 void TProgressBar::Show(uint8_t Percent) {
     const int p = Percent > 100 ? 100 : Percent;
-    if (!Enabled || p <= Shown)
+    if (!enabled_ || p <= shown_)
         return;
-    Shown = p;
+    shown_ = p;
     const int filled = p * BarWidth / 100;
     std::string line = "\r[";
     line.append(static_cast<size_t>(filled), '#');
@@ -346,18 +346,18 @@ void TProgressBar::Show(uint8_t Percent) {
     line.append(3 - number.size(), ' ');
     line += number + "%";
     std::cerr << line << std::flush;
-    Drawn = true;
+    drawn_ = true;
 }
 
 void TProgressBar::Finish(bool Completed) {
-    if (!Drawn)
+    if (!drawn_)
         return;
     if (Completed)
         std::cerr << '\n';
     else
         std::cerr << '\r' << std::string(BarWidth + 8, ' ') << '\r';
     std::cerr << std::flush;
-    Drawn = false;
+    drawn_ = false;
 }
 
 } // namespace cli

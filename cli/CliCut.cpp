@@ -1,7 +1,7 @@
 // CliCut: "clipvane-cli cut FILE --from F --to L -o OUT", the lossless cut of a frame range.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "U_AVIExtractor.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <exception>
 
@@ -42,11 +42,8 @@ int RunCut(const std::vector<std::string>& Args) {
     TAVIExtractor engine;
     if (!LoadSource(engine, file) || !CheckFrameInSource(engine, last))
         return ExitFailed;
-    // As the window's "Beginning" does: a cut can only begin on a key frame. A video without
-    // one before F starts at F, as the cutter itself then does.
-    int32_t start = engine.NearestKeyFrame(first);
-    if (start < 0)
-        start = first;
+    // As the window's "Beginning" does: a cut can only begin on a key frame.
+    const int32_t start = engine.CutStartFrame(first);
     if (!PrepareOutput(file, output, a.Has("force")))
         return ExitFailed;
 

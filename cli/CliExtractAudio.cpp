@@ -1,7 +1,7 @@
 // CliExtractAudio: "clipvane-cli extract-audio FILE -o OUT.mp3", the MP3 track as a raw MP3 file.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "U_AVIExtractor.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,9 +1,10 @@
 // CliGrab: "clipvane-cli grab FILE --frame N -o OUT", one decoded frame saved as BMP or JPEG.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "BgraImage.h"
-#include "PictureExport.h"
-#include "U_AVIExtractor.h"
+#include "engine/decode/BgraImage.h"
+#include "engine/decode/FrameGetter.h"
+#include "engine/decode/PictureExport.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <exception>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // CliInfo: "clipvane-cli info FILE", the property list of a source and its audio flags.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "U_AVIExtractor.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <iostream>
 

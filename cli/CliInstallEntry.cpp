@@ -1,10 +1,10 @@
 // CliInstallEntry: install-entry and remove-entry, the installers' commands that write and remove
 // the uninstall entry by which an installed copy of Clipvane tells itself from a portable one.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "MakerHost.h"
-#include "SettingsStore.h"
-#include "U_TobrelSettings.h"
+#include "support/platform/MakerHost.h"
+#include "support/settings/SettingsStore.h"
+#include "support/settings/U_TobrelSettings.h"
 
 #include <filesystem>
 #include <iostream>
@@ -12,10 +12,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-#ifndef CLIPVANE_VERSION
-#define CLIPVANE_VERSION "0.0.0.0"
-#endif
 
 namespace cli {
 
@@ -195,7 +191,7 @@ int RunInstallEntry(const std::vector<std::string>& Args) {
     const std::string site = "https://" + std::string(MakerHost()) + "/";
     std::vector<reg::RegNamedValue> values = {
         {"DisplayName", reg::RegValue::String(kInstalledPrefix)},
-        {"DisplayVersion", reg::RegValue::String(CLIPVANE_VERSION)},
+        {"DisplayVersion", reg::RegValue::String(BuildVersion)},
         {"Publisher", reg::RegValue::String("Quorlen")},
         {"InstallLocation", reg::RegValue::String(a.Prefix)},
         {"DisplayIcon", reg::RegValue::String(a.Prefix + "/bin/clipvane")},

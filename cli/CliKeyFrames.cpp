@@ -1,7 +1,7 @@
 // CliKeyFrames: "clipvane-cli keyframes FILE", the key frames of a source's video, from 0.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "U_AVIExtractor.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <iostream>
 

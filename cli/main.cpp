@@ -1,16 +1,12 @@
 // main: entry of clipvane-cli, the command-line face of the Clipvane engine.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "U_TobrelUtils.h"
+#include "support/files/U_TobrelUtils.h"
 
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
-
-#ifndef CLIPVANE_VERSION
-#define CLIPVANE_VERSION "0.0.0.0"
-#endif
 
 namespace {
 
@@ -38,7 +34,7 @@ void PrintToolHelp() {
 std::string VersionText() {
     std::string v = FileVersionText("/proc/self/exe");
     if (v.empty() || v == "File not found")
-        v = CLIPVANE_VERSION;
+        v = cli::BuildVersion;
     return v;
 }
 

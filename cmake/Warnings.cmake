@@ -7,8 +7,12 @@ function(clipvane_warnings target)
   endif()
 endfunction()
 
-# Sources of a subsystem folder: every .cpp directly in it.
-function(clipvane_sources out dir)
-  file(GLOB _src CONFIGURE_DEPENDS ${dir}/*.cpp)
+# Sources of one or more folders: every .cpp directly in each.
+function(clipvane_sources out)
+  set(_src "")
+  foreach(dir ${ARGN})
+    file(GLOB _dir_src CONFIGURE_DEPENDS ${dir}/*.cpp)
+    list(APPEND _src ${_dir_src})
+  endforeach()
   set(${out} ${_src} PARENT_SCOPE)
 endfunction()

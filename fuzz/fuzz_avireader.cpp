@@ -1,6 +1,6 @@
 // fuzz_avireader: arbitrary bytes opened as an AVI file through the AVIFile service; every
 // stream described, read sample by sample, searched and converted to times.
-#include "VFW.h"
+#include "engine/avi/VFW.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,8 @@
 // fuzz_decode: frame getters on arbitrary AVI files, decoding a few frames in the orders the
 // preview asks for them (stepping forward, jumping back, a getter per frame).
-#include "BgraImage.h"
-#include "VFW.h"
+#include "engine/avi/VFW.h"
+#include "engine/decode/BgraImage.h"
+#include "engine/decode/FrameGetter.h"
 
 #include <algorithm>
 #include <cstddef>

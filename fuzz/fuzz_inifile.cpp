@@ -1,6 +1,6 @@
 // fuzz_inifile: arbitrary bytes read as a private profile file; every section and name read, then
 // a write that must read back and leave a text that reads the same again.
-#include "IniFile.h"
+#include "support/settings/IniFile.h"
 
 #include <cstddef>
 #include <cstdint>

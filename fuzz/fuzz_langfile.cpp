@@ -1,8 +1,8 @@
 // fuzz_langfile: applies mutated bytes as a language file to a small live form, then writes the
 // reference file and loads it back.
-#include "C_LangRecord.h"
-#include "C_TextStorageComponent.h"
-#include "ComponentModel.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/ComponentModel.h"
 
 #include <QAction>
 #include <QApplication>

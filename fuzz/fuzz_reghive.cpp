@@ -1,6 +1,6 @@
 // fuzz_reghive: arbitrary bytes read as a REGEDIT4 hive file; whatever reads must write back to a
 // text that reads to the same hive and writes to the same text again.
-#include "RegHive.h"
+#include "support/settings/RegHive.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // fuzz_riffscan: the RIFF index scanner on arbitrary files.
-#include "U_AviIndexScan.h"
+#include "engine/avi/U_AviIndexScan.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // fuzz_storefile: opens mutated bytes as a record store, walks it both ways and reads every kind.
-#include "Lang_Storageobj.h"
+#include "localisation/Lang_Storageobj.h"
 
 #include <unistd.h>
 

@@ -1,14 +1,13 @@
 // fuzz_version: arbitrary server replies read as version numbers; the text form of what was read
 // must read back to the same version, and the packed halves must agree with it.
-#include "U_Version.h"
+#include "update/U_Version.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A reply body is capped at 1 MiB by the client; keep inputs small enough to run fast.
     if (size > 4096)
         return 0;

@@ -1,5 +1,5 @@
 // Fuzz target: locating and reading version resources in arbitrary PE and ELF images.
-#include "C_VersionInfo.h"
+#include "support/versioninfo/C_VersionInfo.h"
 
 #include <cstddef>
 #include <cstdint>

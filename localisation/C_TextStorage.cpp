@@ -1,5 +1,5 @@
 // C_TextStorage: TTextStorage, the translatable message table of a form.
-#include "C_TextStorage.h"
+#include "localisation/C_TextStorage.h"
 
 #include <cstdint>
 #include <utility>

@@ -1,5 +1,7 @@
 // CodePage: 8-bit texts of language files, converted by the code page of a Windows character set.
-#include "CodePage.h"
+#include "localisation/CodePage.h"
+
+#include "support/text/Utf8.h"
 
 #include <iconv.h>
 
@@ -70,21 +72,8 @@ bool IsAscii(std::string_view text) {
 
 // Length of the UTF-8 sequence starting at text[0], 1 for a byte that starts none.
 std::size_t Utf8Length(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        length = 4;
-    if (length > text.size())
-        return 1;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
-            return 1;
-    }
-    return length;
+    std::size_t end = 0;
+    return utf8::Decode(text, end) ? end : 1;
 }
 
 } // namespace

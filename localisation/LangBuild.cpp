@@ -1,7 +1,7 @@
 // LangBuild: PO templates from reference files, language files from PO files, dumps.
-#include "LangBuild.h"
+#include "localisation/LangBuild.h"
 
-#include "CodePage.h"
+#include "localisation/CodePage.h"
 
 #include <cstdio>
 #include <map>

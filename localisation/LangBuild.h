@@ -2,8 +2,8 @@
 // a translated PO file, and a readable dump - the work of the language tool.
 #pragma once
 
-#include "LangFile.h"
-#include "PoFile.h"
+#include "localisation/LangFile.h"
+#include "localisation/PoFile.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // LangFile: reading and writing whole language files as plain data.
-#include "LangFile.h"
+#include "localisation/LangFile.h"
 
-#include "Lang_Storageobj.h"
+#include "localisation/Lang_Storageobj.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Lang_Storageobj: TStorefile, the record store that language files are made of.
-#include "Lang_Storageobj.h"
+#include "localisation/Lang_Storageobj.h"
 
-#include "StoreHandle.h"
+#include "localisation/StoreHandle.h"
 
 #include <cstring>
 #include <filesystem>

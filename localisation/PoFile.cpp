@@ -1,7 +1,7 @@
 // PoFile: a small reader and writer of gettext PO files.
-#include "PoFile.h"
+#include "localisation/PoFile.h"
 
-#include "CaseFold.h"
+#include "support/text/CaseFold.h"
 
 #include <cstddef>
 

@@ -1,5 +1,5 @@
 // StoreHandleLinux: record-store files on Linux - pread/pwrite and flock for the sharing rules.
-#include "StoreHandle.h"
+#include "localisation/StoreHandle.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Ts_MainTexts: the design-time texts of the main window's message table Ts_Main, in order.
-#include "Ts_MainTexts.h"
+#include "localisation/Ts_MainTexts.h"
 
 const std::vector<std::string>& Ts_MainTexts() {
     // Spelling and punctuation are keys shared with every existing translation: keep them as

@@ -1,13 +1,13 @@
 // AppForms: creating and deleting the program's forms.
-#include "AppForms.h"
+#include "mainwindow/AppForms.h"
 
-#include "C2CD.h"
-#include "ComponentModel.h"
-#include "U_CutDlg.h"
-#include "U_FileInfoDlg.h"
-#include "U_LangDlg.h"
-#include "U_MainDlg.h"
-#include "U_about.h"
+#include "engine/ui/U_CutDlg.h"
+#include "engine/ui/U_FileInfoDlg.h"
+#include "localisation/ui/ComponentModel.h"
+#include "localisation/ui/U_LangDlg.h"
+#include "mainwindow/U_MainDlg.h"
+#include "mainwindow/U_about.h"
+#include "mainwindow/handoff/C2CD.h"
 
 #include <QLabel>
 #include <QTreeWidget>

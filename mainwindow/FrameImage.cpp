@@ -1,5 +1,5 @@
 // FrameImage: painting the frame picture.
-#include "FrameImage.h"
+#include "mainwindow/FrameImage.h"
 
 #include <QPainter>
 
@@ -10,7 +10,7 @@ TFrameImage::TFrameImage(QWidget* Parent) : QWidget(Parent) {
 }
 
 void TFrameImage::SetPicture(const QImage& Picture) {
-    Shown = Picture.isNull() ? QImage() : Picture.convertToFormat(QImage::Format_RGB32);
+    shown_ = Picture.isNull() ? QImage() : Picture.convertToFormat(QImage::Format_RGB32);
     update();
 }
 
@@ -18,9 +18,9 @@ void TFrameImage::paintEvent(QPaintEvent* Event) {
     Q_UNUSED(Event);
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    if (Shown.isNull())
+    if (shown_.isNull())
         return;
     // Stretched to the whole area, as the frame is shown whatever the window's proportions.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(rect(), Shown);
+    p.drawImage(rect(), shown_);
 }

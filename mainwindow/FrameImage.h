@@ -13,11 +13,11 @@ public:
     // A Format_RGB32 copy of Picture is kept; a null image empties the area.
     void SetPicture(const QImage& Picture);
     void Clear() { SetPicture(QImage()); }
-    const QImage& Picture() const { return Shown; }
+    const QImage& Picture() const { return shown_; }
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
-    QImage Shown;
+    QImage shown_;
 };

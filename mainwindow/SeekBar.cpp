@@ -1,5 +1,5 @@
 // SeekBar: the seek bar's painting, keys and mouse, and the bar/frame mapping.
-#include "SeekBar.h"
+#include "mainwindow/SeekBar.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -36,12 +36,12 @@ TSeekBar::TSeekBar(QWidget* Parent) : QSlider(Qt::Horizontal, Parent) {
 }
 
 void TSeekBar::SetSelStart(int Position) {
-    SelectionStart = Position;
+    selectionStart_ = Position;
     update();
 }
 
 void TSeekBar::SetSelEnd(int Position) {
-    SelectionEnd = Position;
+    selectionEnd_ = Position;
     update();
 }
 
@@ -102,11 +102,11 @@ void TSeekBar::paintEvent(QPaintEvent* Event) {
     opt.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderTickmarks;
     style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
 
-    if (SelectionStart != SelectionEnd && maximum() > minimum()) {
+    if (selectionStart_ != selectionEnd_ && maximum() > minimum()) {
         const QRect groove =
             style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
-        const int x1 = PixelOf(std::min(SelectionStart, SelectionEnd));
-        const int x2 = PixelOf(std::max(SelectionStart, SelectionEnd));
+        const int x1 = PixelOf(std::min(selectionStart_, selectionEnd_));
+        const int x2 = PixelOf(std::max(selectionStart_, selectionEnd_));
         const int cy = groove.center().y();
         const QColor band = isEnabled() ? palette().color(QPalette::Highlight)
                                         : palette().color(QPalette::Disabled, QPalette::Mid);

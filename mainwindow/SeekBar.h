@@ -22,8 +22,8 @@ public:
     explicit TSeekBar(QWidget* Parent = nullptr);
 
     // The selection, in bar positions; drawn from the lower to the higher of the two.
-    int SelStart() const { return SelectionStart; }
-    int SelEnd() const { return SelectionEnd; }
+    int SelStart() const { return selectionStart_; }
+    int SelEnd() const { return selectionEnd_; }
     void SetSelStart(int Position);
     void SetSelEnd(int Position);
 
@@ -38,8 +38,8 @@ protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
-    int SelectionStart = 0;
-    int SelectionEnd = 0;
+    int selectionStart_ = 0;
+    int selectionEnd_ = 0;
 
     int PixelOf(int Value) const;
 };

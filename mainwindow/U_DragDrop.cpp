@@ -1,7 +1,7 @@
 // U_DragDrop: the drop target on Qt's drag events and the choice of the dropped file to load.
-#include "U_DragDrop.h"
+#include "mainwindow/U_DragDrop.h"
 
-#include "U_UnicodeUtils.h"
+#include "support/files/U_UnicodeUtils.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>

@@ -1,25 +1,25 @@
 // U_MainDlg: the main window's life - creation, first activation, close and destruction - and
 // its commands that lead to the maker's site and the log.
-#include "U_MainDlg.h"
+#include "mainwindow/U_MainDlg.h"
 
-#include "C_LangPack.h"
-#include "C_TextStorageComponent.h"
-#include "ComponentModel.h"
-#include "SeekBar.h"
-#include "SettingsStore.h"
-#include "ShellAssociation.h"
-#include "U_AVIExtractor.h"
-#include "U_DragDrop.h"
-#include "U_HTTP_Custo.h"
-#include "U_JobThd.h"
-#include "U_Log.h"
-#include "U_MsgDlg.h"
-#include "U_Parvo_Lite.h"
-#include "U_PictureExtractThd.h"
-#include "U_SystemFacts.h"
-#include "U_TobrelSettings.h"
-#include "U_TobrelUtils.h"
-#include "WebLinks.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_JobThd.h"
+#include "engine/ui/U_PictureExtractThd.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/U_DragDrop.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "mainwindow/handoff/WebLinks.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/log/U_Log.h"
+#include "support/platform/ShellAssociation.h"
+#include "support/platform/U_SystemFacts.h"
+#include "support/settings/SettingsStore.h"
+#include "support/settings/U_TobrelSettings.h"
+#include "update/U_HTTP_Custo.h"
+#include "update/U_Parvo_Lite.h"
 
 #include <QAction>
 #include <QApplicationStateChangeEvent>
@@ -73,7 +73,7 @@ TMainDlg::TMainDlg(QWidget* Parent, bool PortableImport) : QMainWindow(Parent) {
     // keep the controls and the menu where language files expect them.
     comp::Own(this, Langue);
     ConnectControls();
-    Relay = new TProgressRelay([this](uint8_t Percent) { SetProgressPosition(Percent); }, this);
+    relay_ = new TProgressRelay([this](uint8_t Percent) { SetProgressPosition(Percent); }, this);
 
     // The form's client area is 499 x 569 below its menu; it is also the smallest size.
     const QSize client(499, 569 + MainMenu1->sizeHint().height());
@@ -144,9 +144,9 @@ QString TMainDlg::BaseCaption() {
 }
 
 void TMainDlg::AppEvtActivate() {
-    if (Activated)
+    if (activated_)
         return;
-    Activated = true;
+    activated_ = true;
     AppEvt->OnActivate = nullptr;
 
     const std::string title = QCoreApplication::applicationName().toStdString();
@@ -222,7 +222,7 @@ void TMainDlg::OpenCommandLineFile() {
 void TMainDlg::closeEvent(QCloseEvent* Event) {
     // The audio job reads the engine that closing frees: the window closes once it has ended.
     if (ExtractingAudio()) {
-        CloseWhenDone = true;
+        closeWhenDone_ = true;
         KLogAdd(Log.get(), "Closing when the audio extraction ends", TKLog::kInfo);
         Event->ignore();
         return;

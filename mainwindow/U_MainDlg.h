@@ -228,7 +228,7 @@ public:
     // Any thread; the position reaches the progress bar on the main thread.
     void ShowProgress(uint8_t Percent);
     // An audio extraction is running (its worker has not ended yet).
-    bool ExtractingAudio() const { return AudioWorker != nullptr; }
+    bool ExtractingAudio() const { return audioWorker_ != nullptr; }
 
     // ---- Menu commands on the maker's site and the log ----
     void Exit1Click();
@@ -242,15 +242,15 @@ protected:
     void closeEvent(QCloseEvent* Event) override;
 
 private:
-    TProgressRelay* Relay = nullptr;
+    TProgressRelay* relay_ = nullptr;
     QLabel* Panels[4] = {};
     // Holds error_img, error_lbl and check_btn, so that they show and hide together.
-    QWidget* ErrorBox = nullptr;
-    TExtractThd* AudioWorker = nullptr;
+    QWidget* errorBox_ = nullptr;
+    TExtractThd* audioWorker_ = nullptr;
     // Asked for while an audio extraction ran; done when it ends.
-    QString PendingLoad;
-    bool CloseWhenDone = false;
-    bool Activated = false;
+    QString pendingLoad_;
+    bool closeWhenDone_ = false;
+    bool activated_ = false;
 
     // U_MainDlgForm.cpp
     void CreateControls();

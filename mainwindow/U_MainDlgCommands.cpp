@@ -1,17 +1,17 @@
 // U_MainDlgCommands: the split and trim marks, saving the marked sequence, extracting the audio
 // and the picture, and what follows a job: progress, controls, failure reports.
-#include "U_MainDlg.h"
+#include "mainwindow/U_MainDlg.h"
 
-#include "C_WideDialogs.h"
-#include "FrameImage.h"
-#include "PictureExport.h"
-#include "SeekBar.h"
-#include "U_AVIExtractor.h"
-#include "U_CutDlg.h"
-#include "U_ExtractThd.h"
-#include "U_JobThd.h"
-#include "U_Log.h"
-#include "U_MsgDlg.h"
+#include "engine/decode/PictureExport.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_CutDlg.h"
+#include "engine/ui/U_ExtractThd.h"
+#include "engine/ui/U_JobThd.h"
+#include "mainwindow/FrameImage.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/dialogs/C_WideDialogs.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "support/log/U_Log.h"
 
 #include <QAction>
 #include <QFile>
@@ -44,8 +44,7 @@ TFrameBitmap BitmapOf(const QImage& Picture) {
 void TMainDlg::start_btnClick() {
     if (!SourceValid())
         return;
-    // Without a key frame at or before it the cut starts where asked; the mark stays a frame.
-    BeginFrame = std::max(Extractor->NearestKeyFrame(CurrentFrame), 0);
+    BeginFrame = Extractor->CutStartFrame(CurrentFrame);
     bar->SetSelStart(FrameToBar(BeginFrame, Extractor->FrameCount(), bar->maximum()));
 }
 
@@ -139,25 +138,25 @@ void TMainDlg::audio_btnClick() {
     worker->OutputName = name.toStdString();
     worker->FreeOnTerminate = true;
     worker->OnTerminate = [this](TJobThd* Sender) { AudioDone(Sender); };
-    AudioWorker = worker;
+    audioWorker_ = worker;
     worker->Start();
 }
 
 void TMainDlg::AudioDone(TJobThd* Sender) {
-    AudioWorker = nullptr;
+    audioWorker_ = nullptr;
     const bool failed = Sender->Failed();
     ExtractionDone();
     if (failed) {
         ReportFailure(Sender->ErrorMessage());
         QFile::remove(QString::fromStdString(static_cast<TExtractThd*>(Sender)->OutputName));
     }
-    if (CloseWhenDone) {
-        CloseWhenDone = false;
+    if (closeWhenDone_) {
+        closeWhenDone_ = false;
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         return;
     }
-    if (!PendingLoad.isEmpty())
-        LoadFile(std::exchange(PendingLoad, QString()));
+    if (!pendingLoad_.isEmpty())
+        LoadFile(std::exchange(pendingLoad_, QString()));
 }
 
 void TMainDlg::picture_btnClick() {
@@ -195,7 +194,7 @@ void TMainDlg::ExtractionDone() {
 }
 
 void TMainDlg::ShowProgress(uint8_t Percent) {
-    Relay->Report(Percent);
+    relay_->Report(Percent);
 }
 
 void TMainDlg::SetProgressPosition(uint8_t Percent) {

@@ -1,14 +1,14 @@
 // U_MainDlgForm: the main window's form - controls, menu and non-visual components, with the
 // names and the ownership order the language files address them by.
-#include "U_MainDlg.h"
+#include "mainwindow/U_MainDlg.h"
 
-#include "C_LangPack.h"
-#include "C_TextStorageComponent.h"
-#include "C_WideDialogs.h"
-#include "ComponentModel.h"
-#include "FrameImage.h"
-#include "SeekBar.h"
-#include "Ts_MainTexts.h"
+#include "localisation/Ts_MainTexts.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/FrameImage.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/dialogs/C_WideDialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -125,22 +125,23 @@ QWidget* TMainDlg::CreateImageArea() {
     stack->addWidget(img, 1);
 
     // What lies beneath the image: shown in its place when a frame cannot be decoded.
-    ErrorBox = new QWidget(area);
-    auto* beneath = new QVBoxLayout(ErrorBox);
+    errorBox_ = new QWidget(area);
+    auto* beneath = new QVBoxLayout(errorBox_);
     beneath->setSpacing(8);
-    error_img = Named(new QLabel(ErrorBox), "error_img");
+    error_img = Named(new QLabel(errorBox_), "error_img");
     error_img->setPixmap(QIcon(QStringLiteral(":/assets/error-icon.svg")).pixmap(48, 48));
     error_img->setAlignment(Qt::AlignCenter);
-    error_lbl = Named(new QLabel(QStringLiteral("Unable to extract frame"), ErrorBox), "error_lbl");
+    error_lbl =
+        Named(new QLabel(QStringLiteral("Unable to extract frame"), errorBox_), "error_lbl");
     error_lbl->setAlignment(Qt::AlignCenter);
-    check_btn = MakeButton("check_btn", "Check Video Codecs", ErrorBox);
+    check_btn = MakeButton("check_btn", "Check Video Codecs", errorBox_);
     beneath->addStretch(1);
     beneath->addWidget(error_img, 0, Qt::AlignHCenter);
     beneath->addWidget(error_lbl, 0, Qt::AlignHCenter);
     beneath->addWidget(check_btn, 0, Qt::AlignHCenter);
     beneath->addStretch(1);
-    stack->addWidget(ErrorBox, 1);
-    ErrorBox->setVisible(false);
+    stack->addWidget(errorBox_, 1);
+    errorBox_->setVisible(false);
     return area;
 }
 

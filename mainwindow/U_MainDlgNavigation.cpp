@@ -1,17 +1,17 @@
 // U_MainDlgNavigation: loading a source into the main window, the seek bar and its debounced
 // preview, the navigation commands and their keys, and the properties command.
-#include "U_MainDlg.h"
+#include "mainwindow/U_MainDlg.h"
 
-#include "C_WideDialogs.h"
-#include "FrameImage.h"
-#include "SeekBar.h"
-#include "U_AVIExtractor.h"
-#include "U_FileInfoDlg.h"
-#include "U_Log.h"
-#include "U_MsgDlg.h"
-#include "U_PictureExtractThd.h"
-#include "U_TobrelUtils.h"
-#include "U_UnicodeUtils.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_FileInfoDlg.h"
+#include "engine/ui/U_PictureExtractThd.h"
+#include "mainwindow/FrameImage.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/dialogs/C_WideDialogs.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/files/U_UnicodeUtils.h"
+#include "support/log/U_Log.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -91,7 +91,7 @@ int32_t TMainDlg::FrameUnderBar() const {
 void TMainDlg::LoadFile(const QString& FileName) {
     // The audio job reads the engine that Open would close: load once it has ended.
     if (ExtractingAudio()) {
-        PendingLoad = FileName;
+        pendingLoad_ = FileName;
         KLogAdd(Log.get(), "Loading after the audio extraction : " + FileName.toStdString(),
                 TKLog::kInfo);
         return;
@@ -183,7 +183,7 @@ void TMainDlg::PreviewFrame(int32_t Frame) {
 
 void TMainDlg::ShowFrame(bool FrameReady, const QImage& Image) {
     img->setVisible(FrameReady);
-    ErrorBox->setVisible(!FrameReady);
+    errorBox_->setVisible(!FrameReady);
     // While the audio job runs its end brings these back.
     if (!ExtractingAudio()) {
         for (QPushButton* b : {picture_btn, commit_btn, start_btn, end_btn})

@@ -1,21 +1,21 @@
 // U_MainDlgOptions: the language switch, the update command, About, the file association, drops
 // on the window and the hand-offs to the burner, the DVD converter and the codec tool.
-#include "U_MainDlg.h"
+#include "mainwindow/U_MainDlg.h"
 
-#include "C2CD.h"
-#include "C_LangPack.h"
-#include "C_TextStorageComponent.h"
-#include "C_WideDialogs.h"
-#include "ShellAssociation.h"
-#include "U_AVIExtractor.h"
-#include "U_DragDrop.h"
-#include "U_LangDlg.h"
-#include "U_Log.h"
-#include "U_MsgDlg.h"
-#include "U_Parvo_Lite.h"
-#include "U_about.h"
-#include "WebLinks.h"
-#include "XolTools.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/U_LangDlg.h"
+#include "mainwindow/U_DragDrop.h"
+#include "mainwindow/U_about.h"
+#include "mainwindow/dialogs/C_WideDialogs.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "mainwindow/handoff/C2CD.h"
+#include "mainwindow/handoff/WebLinks.h"
+#include "mainwindow/handoff/XolTools.h"
+#include "support/log/U_Log.h"
+#include "support/platform/ShellAssociation.h"
+#include "update/U_Parvo_Lite.h"
 
 #include <QAction>
 #include <QCoreApplication>

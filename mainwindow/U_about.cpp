@@ -1,11 +1,11 @@
 // U_about: TAboutDlg, the About box, and the links behind its buttons.
-#include "U_about.h"
+#include "mainwindow/U_about.h"
 
-#include "C_TextStorageComponent.h"
-#include "ComponentModel.h"
-#include "U_MsgDlg.h"
-#include "U_TobrelUtils.h"
-#include "WebLinks.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "mainwindow/handoff/WebLinks.h"
+#include "support/files/U_TobrelUtils.h"
 
 #include <QCoreApplication>
 #include <QFile>

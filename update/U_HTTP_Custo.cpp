@@ -1,8 +1,8 @@
 // U_HTTP_Custo: THttpClient on Qt Network, the client profile, the HTTPS test.
-#include "U_HTTP_Custo.h"
+#include "update/U_HTTP_Custo.h"
 
-#include "U_SystemFacts.h"
-#include "U_TobrelUtils.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/platform/U_SystemFacts.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>

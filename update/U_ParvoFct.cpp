@@ -1,9 +1,9 @@
 // U_ParvoFct: product name, company name and version text of a program file.
-#include "U_ParvoFct.h"
+#include "update/U_ParvoFct.h"
 
-#include "C_VersionInfo.h"
-#include "U_TobrelUtils.h"
-#include "U_Version.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/versioninfo/C_VersionInfo.h"
+#include "update/U_Version.h"
 
 TDisplayedFileInfo GetDisplayedFileInfo(const std::string& FileName) {
     TVersionInfo info;

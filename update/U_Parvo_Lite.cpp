@@ -1,10 +1,10 @@
 // U_Parvo_Lite: TParvoLite.
-#include "U_Parvo_Lite.h"
+#include "update/U_Parvo_Lite.h"
 
-#include "MakerHost.h"
-#include "U_Log.h"
-#include "U_ParvoFct.h"
-#include "U_TobrelUtils.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/log/U_Log.h"
+#include "support/platform/MakerHost.h"
+#include "update/U_ParvoFct.h"
 
 #include <QString>
 

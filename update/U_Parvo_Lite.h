@@ -1,8 +1,8 @@
 // U_Parvo_Lite: TParvoLite, the self update check against the maker's endpoint.
 #pragma once
 
-#include "U_HTTP_Custo.h"
-#include "U_Version.h"
+#include "update/U_HTTP_Custo.h"
+#include "update/U_Version.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
 // U_Version: TParvoVersion.
-#include "U_Version.h"
+#include "update/U_Version.h"
 
-#include "U_NumberText.h"
-#include "U_TobrelUtils.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/text/U_NumberText.h"
 
 namespace {
 

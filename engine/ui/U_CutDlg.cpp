@@ -1,7 +1,7 @@
 // U_CutDlg: the wait dialog of a cut.
-#include "U_CutDlg.h"
+#include "engine/ui/U_CutDlg.h"
 
-#include "U_CutThd.h"
+#include "engine/ui/U_CutThd.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -22,8 +22,8 @@ TCutDlg::TCutDlg(QWidget* Parent)
 
 int TCutDlg::Run() {
     Busy = true;
-    Failed = false;
-    Error.clear();
+    failed_ = false;
+    error_.clear();
     auto* worker = new TCutThd;
     worker->Extractor = Extractor;
     worker->FirstFrame = FirstFrame;
@@ -44,8 +44,8 @@ int TCutDlg::Run() {
 void TCutDlg::CutDone(TJobThd* Sender) {
     Busy = false;
     if (Sender) {
-        Failed = Sender->Failed();
-        Error = Sender->ErrorMessage();
+        failed_ = Sender->Failed();
+        error_ = Sender->ErrorMessage();
     }
     done(QDialog::Accepted);
 }

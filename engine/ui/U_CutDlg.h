@@ -25,8 +25,8 @@ public:
     // modally until the worker has ended; returns the modal result (Accepted).
     int Run();
     // Whether the last cut failed, and the engine's message; read after Run returned.
-    bool LastFailed() const { return Failed; }
-    const QString& LastError() const { return Error; }
+    bool LastFailed() const { return failed_; }
+    const QString& LastError() const { return error_; }
 
     // The cut worker's termination handler (main thread).
     void CutDone(TJobThd* Sender);
@@ -41,6 +41,6 @@ protected:
     void closeEvent(QCloseEvent* Event) override;
 
 private:
-    bool Failed = false;
-    QString Error;
+    bool failed_ = false;
+    QString error_;
 };

@@ -2,7 +2,7 @@
 // file (TAVIExtractor::SaveRange).
 #pragma once
 
-#include "U_JobThd.h"
+#include "engine/ui/U_JobThd.h"
 
 #include <cstdint>
 

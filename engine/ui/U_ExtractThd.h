@@ -2,7 +2,7 @@
 // (TAVIExtractor::ExtractAudio).
 #pragma once
 
-#include "U_JobThd.h"
+#include "engine/ui/U_JobThd.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // U_FileInfoDlg: the file information dialog and the tree it builds from the property list.
-#include "U_FileInfoDlg.h"
+#include "engine/ui/U_FileInfoDlg.h"
 
-#include "U_AVIExtractor.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <QTreeWidget>
 

@@ -1,5 +1,5 @@
 // U_JobThd: the one-shot job worker base and the progress relay.
-#include "U_JobThd.h"
+#include "engine/ui/U_JobThd.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -7,45 +7,45 @@
 #include <exception>
 
 TJobThd::TJobThd(QObject* Parent) : QObject(Parent) {
-    EndSignal.OnFire = [this] { ThreadDone(); };
+    endSignal_.OnFire = [this] { ThreadDone(); };
 }
 
 TJobThd::~TJobThd() {
     // Owned, not self-freeing, and deleted while running: wait, so that the worker never
     // outlives the error fields it writes. Its end, already posted to EndSignal, dies with it.
-    if (Thread.joinable())
-        Thread.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void TJobThd::Start() {
-    if (Started)
+    if (started_)
         return;
-    Started = true;
+    started_ = true;
     std::function<void()> job;
     if (Extractor)
         job = MakeJob();
-    Thread = std::thread([this, job = std::move(job)] {
+    thread_ = std::thread([this, job = std::move(job)] {
         try {
             if (job)
                 job();
         } catch (const std::exception& e) {
-            ErrorKept = true;
-            Error = e.what();
+            errorKept_ = true;
+            error_ = e.what();
         } catch (...) {
-            ErrorKept = true;
-            Error = "Unknown error";
+            errorKept_ = true;
+            error_ = "Unknown error";
         }
         // By name, so that nothing of ours crosses threads outside the join.
-        QMetaObject::invokeMethod(&EndSignal, "Fire", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&endSignal_, "Fire", Qt::QueuedConnection);
     });
 }
 
 void TJobThd::ThreadDone() {
     // The worker's last act was posting this call; the join is immediate and makes its writes
     // visible here.
-    if (Thread.joinable())
-        Thread.join();
-    Ended = true;
+    if (thread_.joinable())
+        thread_.join();
+    ended_ = true;
     QPointer<TJobThd> alive(this);
     if (OnTerminate)
         OnTerminate(this);
@@ -57,8 +57,8 @@ TProgressRelay::TProgressRelay(std::function<void(uint8_t)> AHandler, QObject* P
     : QObject(Parent), Handler(std::move(AHandler)) {}
 
 void TProgressRelay::Report(uint8_t Percent) {
-    Latest.store(Percent);
-    if (!Pending.exchange(true))
+    latest_.store(Percent);
+    if (!pending_.exchange(true))
         QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
 }
 
@@ -68,8 +68,8 @@ std::function<void(uint8_t)> TProgressRelay::Callback() {
 
 void TProgressRelay::Deliver() {
     // Cleared before reading, so a report arriving now posts another delivery.
-    Pending.store(false);
-    const int percent = Latest.load();
+    pending_.store(false);
+    const int percent = latest_.load();
     if (Handler)
         Handler(static_cast<uint8_t>(percent));
 }

@@ -36,8 +36,8 @@ public slots:
 // the handler. Without it the caller owns the object; deleting it waits for a running job, and
 // the handler of a deleted job does not run.
 //
-// Errors: an exception ending the work (the engine's EAssertionFailed, a std::system_error of
-// an output file, any std::exception) is caught and kept; Failed and ErrorMessage give it from
+// Errors: an exception ending the work (the engine's EAssertionFailed or EFileError, any
+// std::exception) is caught and kept; Failed and ErrorMessage give it from
 // OnTerminate on. The worker touches only the extractor, copies of the job's fields made at
 // Start, and the kept error.
 class TJobThd : public QObject {
@@ -56,11 +56,11 @@ public:
     // Starts the worker; a second call does nothing.
     void Start();
     // Started and its termination handler not yet run (main thread).
-    bool Running() const { return Started && !Ended; }
+    bool Running() const { return started_ && !ended_; }
     // The job ended and its handler ran or is running (main thread).
-    bool Finished() const { return Ended; }
-    bool Failed() const { return ErrorKept; }
-    QString ErrorMessage() const { return QString::fromStdString(Error); }
+    bool Finished() const { return ended_; }
+    bool Failed() const { return errorKept_; }
+    QString ErrorMessage() const { return QString::fromStdString(error_); }
 
 protected:
     // Main thread, called by Start when Extractor is set: the work to run on the worker, made
@@ -68,13 +68,13 @@ protected:
     virtual std::function<void()> MakeJob() = 0;
 
 private:
-    TJobSignal EndSignal;
-    std::thread Thread;
-    bool Started = false;
-    bool Ended = false;
+    TJobSignal endSignal_;
+    std::thread thread_;
+    bool started_ = false;
+    bool ended_ = false;
     // Written by the worker, read after the join.
-    bool ErrorKept = false;
-    std::string Error;
+    bool errorKept_ = false;
+    std::string error_;
 
     void ThreadDone();
 };
@@ -101,6 +101,6 @@ private slots:
 
 private:
     std::function<void(uint8_t)> Handler;
-    std::atomic<int> Latest{0};
-    std::atomic<bool> Pending{false};
+    std::atomic<int> latest_{0};
+    std::atomic<bool> pending_{false};
 };

@@ -1,8 +1,8 @@
 // U_PictureExtractThd: the preview worker's loop, its request slot and the hand-over of each
 // decoded frame to the main thread.
-#include "U_PictureExtractThd.h"
+#include "engine/ui/U_PictureExtractThd.h"
 
-#include "U_AVIExtractor.h"
+#include "engine/jobs/U_AVIExtractor.h"
 
 #include <QMetaObject>
 
@@ -11,59 +11,59 @@
 
 TPictureExtractThd::TPictureExtractThd(TAVIExtractor* AExtractor, QObject* Parent)
     : QObject(Parent), Extractor(AExtractor) {
-    Thread = std::thread([this] { Execute(); });
+    thread_ = std::thread([this] { Execute(); });
 }
 
 TPictureExtractThd::~TPictureExtractThd() {
     Terminate();
-    if (Thread.joinable())
-        Thread.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void TPictureExtractThd::RequestFrame(int32_t Frame) {
     {
-        std::lock_guard<std::mutex> held(Mutex);
+        std::lock_guard<std::mutex> held(mutex_);
         RequestedFrame = Frame;
-        RequestPending = true;
+        requestPending_ = true;
     }
     Signal.notify_one();
 }
 
 void TPictureExtractThd::Terminate() {
     {
-        std::lock_guard<std::mutex> held(Mutex);
-        TerminateRequested = true;
+        std::lock_guard<std::mutex> held(mutex_);
+        terminateRequested_ = true;
     }
     Signal.notify_all();
 }
 
 bool TPictureExtractThd::TerminateAndWait(int Ms) {
     Terminate();
-    std::unique_lock<std::mutex> held(Mutex);
-    if (!EndedSignal.wait_for(held, std::chrono::milliseconds(Ms), [this] { return ThreadEnded; }))
+    std::unique_lock<std::mutex> held(mutex_);
+    if (!EndedSignal.wait_for(held, std::chrono::milliseconds(Ms), [this] { return threadEnded_; }))
         return false;
     held.unlock();
     // The worker only returns after saying so; the join cannot block for long.
-    if (Thread.joinable())
-        Thread.join();
+    if (thread_.joinable())
+        thread_.join();
     return true;
 }
 
 void TPictureExtractThd::SetGrabHook(std::function<void(int32_t)> Hook) {
-    std::lock_guard<std::mutex> held(Mutex);
+    std::lock_guard<std::mutex> held(mutex_);
     GrabHook = std::move(Hook);
 }
 
 void TPictureExtractThd::Execute() {
-    std::unique_lock<std::mutex> held(Mutex);
-    while (!TerminateRequested) {
+    std::unique_lock<std::mutex> held(mutex_);
+    while (!terminateRequested_) {
         // A bounded wait even without requests, so a stop is seen within WaitMs, as the main
         // window's shutdown counts on.
         Signal.wait_for(held, std::chrono::milliseconds(WaitMs),
-                        [this] { return RequestPending || TerminateRequested; });
-        if (TerminateRequested || !RequestPending)
+                        [this] { return requestPending_ || terminateRequested_; });
+        if (terminateRequested_ || !requestPending_)
             continue;
-        RequestPending = false;
+        requestPending_ = false;
         const int32_t frame = RequestedFrame;
         const std::function<void(int32_t)> hook = GrabHook;
         held.unlock();
@@ -88,14 +88,14 @@ void TPictureExtractThd::Execute() {
         }
 
         held.lock();
-        ResultReady = ready;
-        ResultImage = std::move(image);
-        if (!ResultPending) {
-            ResultPending = true;
+        resultReady_ = ready;
+        resultImage_ = std::move(image);
+        if (!resultPending_) {
+            resultPending_ = true;
             QMetaObject::invokeMethod(this, "DeliverFrame", Qt::QueuedConnection);
         }
     }
-    ThreadEnded = true;
+    threadEnded_ = true;
     held.unlock();
     EndedSignal.notify_all();
 }
@@ -118,13 +118,13 @@ bool TPictureExtractThd::GrabFrame(int32_t Frame) {
 
 void TPictureExtractThd::DeliverFrame() {
     {
-        std::lock_guard<std::mutex> held(Mutex);
-        ResultPending = false;
-        ShownReady = ResultReady;
-        ShownImage = std::move(ResultImage);
-        ResultImage = QImage();
+        std::lock_guard<std::mutex> held(mutex_);
+        resultPending_ = false;
+        shownReady_ = resultReady_;
+        shownImage_ = std::move(resultImage_);
+        resultImage_ = QImage();
     }
     if (OnShowFrame)
-        OnShowFrame(ShownReady, ShownImage);
-    emit ShowFrame(ShownReady, ShownImage);
+        OnShowFrame(shownReady_, shownImage_);
+    emit ShowFrame(shownReady_, shownImage_);
 }

@@ -2,7 +2,7 @@
 // window and decodes the latest frame the window asked for.
 #pragma once
 
-#include "BgraImage.h"
+#include "engine/decode/BgraImage.h"
 
 #include <QImage>
 #include <QObject>
@@ -44,8 +44,8 @@ public:
     bool TerminateAndWait(int Ms);
 
     // Result of the last decode delivered to the main thread (read in or after ShowFrame).
-    bool FrameReady() const { return ShownReady; }
-    const QImage& Image() const { return ShownImage; }
+    bool FrameReady() const { return shownReady_; }
+    const QImage& Image() const { return shownImage_; }
     std::function<void(bool FrameReady, const QImage& Image)> OnShowFrame;
 
     // Test hook: called on the worker with the frame number before each decode.
@@ -61,26 +61,26 @@ private:
     TAVIExtractor* Extractor;
 
     // Guarded by Mutex: the request slot, the stop flag, the finished result.
-    std::mutex Mutex;
+    std::mutex mutex_;
     std::condition_variable Signal;      // a request or a stop for the worker
     std::condition_variable EndedSignal; // the worker left its loop
-    bool RequestPending = false;
+    bool requestPending_ = false;
     int32_t RequestedFrame = 0;
-    bool TerminateRequested = false;
-    bool ThreadEnded = false;
-    bool ResultPending = false;
-    bool ResultReady = false;
-    QImage ResultImage;
+    bool terminateRequested_ = false;
+    bool threadEnded_ = false;
+    bool resultPending_ = false;
+    bool resultReady_ = false;
+    QImage resultImage_;
     std::function<void(int32_t)> GrabHook;
 
     // Worker only.
     TFrameBitmap FrameBitmap;
 
     // Main thread only.
-    bool ShownReady = false;
-    QImage ShownImage;
+    bool shownReady_ = false;
+    QImage shownImage_;
 
-    std::thread Thread;
+    std::thread thread_;
 
     void Execute();
     bool GrabFrame(int32_t Frame);

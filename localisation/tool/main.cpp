@@ -1,6 +1,6 @@
 // clipvane-lang: dumps language files, makes PO templates from the reference file and builds
 // language files from translated PO files.
-#include "LangBuild.h"
+#include "localisation/LangBuild.h"
 
 #include <cstdio>
 #include <fstream>

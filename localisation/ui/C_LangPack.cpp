@@ -1,12 +1,12 @@
 // C_LangPack: TLangList - finding the language files, remembering the choice, switching language.
-#include "C_LangPack.h"
+#include "localisation/ui/C_LangPack.h"
 
-#include "C_LangRecord.h"
-#include "C_VersionInfo.h"
-#include "CodePage.h"
-#include "ComponentModel.h"
-#include "Lang_Storageobj.h"
-#include "SettingsStore.h"
+#include "localisation/CodePage.h"
+#include "localisation/Lang_Storageobj.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "localisation/ui/ComponentModel.h"
+#include "support/settings/SettingsStore.h"
+#include "support/versioninfo/C_VersionInfo.h"
 
 #include <QApplication>
 #include <QApplicationStateChangeEvent>

@@ -1,10 +1,10 @@
 // C_LangRecord: TLanguageRecord - one language's header, loading a language file into the live
 // components and writing the reference file.
-#include "C_LangRecord.h"
+#include "localisation/ui/C_LangRecord.h"
 
-#include "CodePage.h"
-#include "ComponentModel.h"
-#include "Lang_Storageobj.h"
+#include "localisation/CodePage.h"
+#include "localisation/Lang_Storageobj.h"
+#include "localisation/ui/ComponentModel.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // C_TextStorageComponent: a form's message table as a named component the language engine reaches.
-#include "C_TextStorageComponent.h"
+#include "localisation/ui/C_TextStorageComponent.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,7 +1,7 @@
 // C_TextStorageComponent: a form's message table as a named component the language engine reaches.
 #pragma once
 
-#include "C_TextStorage.h"
+#include "localisation/C_TextStorage.h"
 
 #include <QObject>
 #include <QString>

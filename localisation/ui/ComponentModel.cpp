@@ -1,7 +1,7 @@
 // ComponentModel: the ownership registry and the table of published properties per Qt class.
-#include "ComponentModel.h"
+#include "localisation/ui/ComponentModel.h"
 
-#include "C_TextStorageComponent.h"
+#include "localisation/ui/C_TextStorageComponent.h"
 
 #include <QAbstractButton>
 #include <QAction>

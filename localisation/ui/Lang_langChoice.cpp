@@ -1,8 +1,8 @@
 // Lang_langChoice: TLanguageChoice, the list of languages with their flags that switches language.
-#include "Lang_langChoice.h"
+#include "localisation/ui/Lang_langChoice.h"
 
-#include "C_LangPack.h"
-#include "ComponentModel.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/ComponentModel.h"
 
 #include <QApplication>
 #include <QKeyEvent>

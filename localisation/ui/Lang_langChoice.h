@@ -1,7 +1,7 @@
 // Lang_langChoice: TLanguageChoice, the list of languages with their flags that switches language.
 #pragma once
 
-#include "C_LangPack.h"
+#include "localisation/ui/C_LangPack.h"
 
 #include <QFrame>
 #include <QPointer>

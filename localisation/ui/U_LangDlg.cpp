@@ -1,8 +1,8 @@
 // U_LangDlg: TLangDlg, the "Language" dialog holding one language chooser.
-#include "U_LangDlg.h"
+#include "localisation/ui/U_LangDlg.h"
 
-#include "ComponentModel.h"
-#include "Lang_langChoice.h"
+#include "localisation/ui/ComponentModel.h"
+#include "localisation/ui/Lang_langChoice.h"
 
 TLangDlg::TLangDlg(TLangList* languageList, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |

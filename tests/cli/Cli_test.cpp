@@ -1,7 +1,7 @@
 // Cli_test: the clipvane-cli program run on real files, its output checked against ffprobe.
-#include "ProbeFacts.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // InstallEntry_test: clipvane-cli install-entry and remove-entry run on real hive files, read back
 // through the settings store and the program's own installed-or-portable test.
-#include "SettingsStore.h"
-#include "TestMedia.h"
-#include "U_TobrelSettings.h"
+#include "support/settings/SettingsStore.h"
+#include "support/settings/U_TobrelSettings.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

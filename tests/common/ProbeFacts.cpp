@@ -1,7 +1,7 @@
 // ProbeFacts: ffprobe queries for the tests.
-#include "ProbeFacts.h"
+#include "tests/common/ProbeFacts.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <algorithm>
 #include <sstream>

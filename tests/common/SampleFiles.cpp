@@ -1,7 +1,7 @@
 // SampleFiles: commands that make the shared test AVI files, and header patching of copies.
-#include "SampleFiles.h"
+#include "tests/common/SampleFiles.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
 // TestMedia: tool runner and media cache for the tests.
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <array>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // AVIExtractor_test: TAVIExtractor on AVI files from ffmpeg, mencoder and GStreamer, checked
 // against ffprobe, plus patched and broken copies of them.
-#include "EAssertionFailed.h"
-#include "ProbeFacts.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_SizeFormat.h"
+#include "engine/avi/EngineErrors.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "support/text/U_SizeFormat.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Tests of the RIFF index scanner on hand-built RIFF layouts and on files made by ffmpeg and
 // GStreamer.
-#include "U_AviIndexScan.h"
+#include "engine/avi/U_AviIndexScan.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Tests of the AVI writer, checked with ffprobe/ffmpeg, a small RIFF walk and our own reader.
 //
 // The files are written from packets of ffmpeg-made files and from synthetic frames.
-#include "AviReader.h"
-#include "AviWriter.h"
+#include "engine/avi/AviReader.h"
+#include "engine/avi/AviWriter.h"
 
-#include "ProbeFacts.h"
-#include "TestMedia.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,13 @@
 // FrameGetter_test: AVIStreamGetFrameOpen/GetFrame on files from ffmpeg, mencoder and GStreamer,
 // checked picture by picture against ffmpeg's own decode of the same files.
-#include "BgraImage.h"
-#include "FrameDecoder.h"
-#include "ProbeFacts.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "VFW.h"
-#include "VfwTestSupport.h"
+#include "engine/avi/VFW.h"
+#include "engine/decode/BgraImage.h"
+#include "engine/decode/FrameDecoder.h"
+#include "engine/decode/FrameGetter.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

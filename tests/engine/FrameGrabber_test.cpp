@@ -1,8 +1,8 @@
 // GetFrameBitmap on real files: the range rule, the false results and the picture it delivers.
-#include "BgraImage.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
+#include "engine/decode/BgraImage.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

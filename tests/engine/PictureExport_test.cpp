@@ -1,10 +1,11 @@
 // PictureExport_test: saving a decoded frame as BMP and JPEG, read back by ffmpeg and djpeg.
-#include "BgraImage.h"
-#include "PictureExport.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "VFW.h"
-#include "VfwTestSupport.h"
+#include "engine/avi/VFW.h"
+#include "engine/decode/BgraImage.h"
+#include "engine/decode/FrameGetter.h"
+#include "engine/decode/PictureExport.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

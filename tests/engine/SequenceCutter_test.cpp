@@ -1,10 +1,10 @@
 // Lossless cuts and MP3 extraction on real files, checked against ffmpeg and ffprobe.
-#include "EAssertionFailed.h"
-#include "SampleFiles.h"
-#include "SequenceCutter.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "VfwTestSupport.h"
+#include "engine/avi/EngineErrors.h"
+#include "engine/jobs/SequenceCutter.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

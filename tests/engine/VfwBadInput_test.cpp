@@ -1,8 +1,8 @@
 // VfwBadInput_test: broken input - truncated, garbage, headers claiming huge counts, index
 // entries pointing past the end, random damage - either opens with what is there (and every
 // read of it works) or fails with an AVIERR code; never a crash.
-#include "SampleFiles.h"
-#include "VfwTestSupport.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // VfwFiles_test: the AVIFile service on every kind of sample file, checked against what
 // ffprobe and ffmpeg (independent readers) report about the same file.
-#include "SampleFiles.h"
-#include "VfwTestSupport.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

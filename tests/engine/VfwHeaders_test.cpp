@@ -1,8 +1,8 @@
 // VfwHeaders_test: lengths follow the index when headers disagree, every index form ("idx1"
 // relative or absolute, "rec " lists, OpenDML, none at all) gives the same samples, and a real
 // OpenDML file above 1 GiB reads completely.
-#include "SampleFiles.h"
-#include "VfwTestSupport.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

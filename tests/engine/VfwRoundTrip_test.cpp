@@ -2,9 +2,9 @@
 //
 // Every sample of each kind of file is copied with AVIFileCreateStreamW / AVIStreamWrite, read
 // back and compared with the source, by our reader and by ffmpeg.
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "VfwTestSupport.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // VfwSemantics_test: the documented behaviour of the AVIFile calls on real streams - reading and
 // its size queries, formats, sample searches, time conversions, handles and their references,
 // the audio the service refuses, reads from several threads, and calls routed to the writer.
-#include "SampleFiles.h"
-#include "VfwTestSupport.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/engine/VfwTestSupport.h"
 
 #include <gtest/gtest.h>
 

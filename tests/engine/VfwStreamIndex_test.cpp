@@ -1,6 +1,6 @@
 // VfwStreamIndex_test: sample-to-chunk mapping and the key-frame and non-empty searches of
 // AviStreamIndex, on chunk lists shaped like those of real files.
-#include "AviStreamIndex.h"
+#include "engine/avi/AviStreamIndex.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // file's packets, shared by the Vfw*_test files.
 #pragma once
 
-#include "TestMedia.h"
-#include "VFW.h"
+#include "engine/avi/VFW.h"
+#include "tests/common/TestMedia.h"
 
 #include <cstdint>
 #include <cstdio>

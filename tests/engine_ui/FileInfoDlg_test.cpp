@@ -1,10 +1,10 @@
 // The file information dialog on real files: its tree for files with and without MP3 audio,
 // checked against ffprobe, and the translation of its labels.
-#include "ProbeFacts.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_FileInfoDlg.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_FileInfoDlg.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
 
 #include <QTimer>
 #include <QTreeWidget>

@@ -1,12 +1,12 @@
 // The cut and audio workers and the wait dialog on real files: results, errors kept and handed
 // to the main thread, the dialog refusing to close while a cut runs.
-#include "ProbeFacts.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_CutDlg.h"
-#include "U_CutThd.h"
-#include "U_ExtractThd.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_CutDlg.h"
+#include "engine/ui/U_CutThd.h"
+#include "engine/ui/U_ExtractThd.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
 
 #include <QApplication>
 #include <QLabel>

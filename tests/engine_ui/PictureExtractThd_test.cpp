@@ -1,10 +1,10 @@
 // The preview worker on real files: requests merging into the latest, the picture handed to
 // the main thread, undecodable frames, and stopping.
-#include "BgraImage.h"
-#include "SampleFiles.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_PictureExtractThd.h"
+#include "engine/decode/BgraImage.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_PictureExtractThd.h"
+#include "tests/common/SampleFiles.h"
+#include "tests/common/TestMedia.h"
 
 #include <QApplication>
 #include <QTest>

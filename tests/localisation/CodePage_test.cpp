@@ -1,6 +1,6 @@
 // CodePage_test: 8-bit texts of language files to UTF-8 and back, checked against iconv(1).
-#include "CodePage.h"
-#include "TestMedia.h"
+#include "localisation/CodePage.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // LangTool_test: PO files, whole language files as data, templates and builds from translations.
-#include "CodePage.h"
-#include "LangBuild.h"
-#include "LangFile.h"
-#include "Lang_Storageobj.h"
-#include "PoFile.h"
-#include "TestMedia.h"
+#include "localisation/CodePage.h"
+#include "localisation/LangBuild.h"
+#include "localisation/LangFile.h"
+#include "localisation/Lang_Storageobj.h"
+#include "localisation/PoFile.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

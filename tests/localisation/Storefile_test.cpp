@@ -1,6 +1,6 @@
 // Storefile_test: the record store's byte layout, cursor, damaged files and read-only rules.
-#include "Lang_Storageobj.h"
-#include "TestMedia.h"
+#include "localisation/Lang_Storageobj.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // TextStorage_test: message-table lookups and the main window's table of design-time texts.
-#include "C_TextStorage.h"
-#include "Ts_MainTexts.h"
+#include "localisation/C_TextStorage.h"
+#include "localisation/Ts_MainTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // ComponentModel_test: explicit ownership, paths of the component tree and the property table.
-#include "C_LangRecord.h"
-#include "LangTestSupport.h"
-#include "TestMedia.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "tests/common/TestMedia.h"
+#include "tests/localisation_ui/LangTestSupport.h"
 
 #include <QCoreApplication>
 #include <QHelpEvent>

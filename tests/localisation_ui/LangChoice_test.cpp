@@ -1,8 +1,8 @@
 // LangChoice_test: the language chooser (caption, clicks, drawing) and the language dialog.
-#include "C_LangPack.h"
-#include "LangTestEnv.h"
-#include "Lang_langChoice.h"
-#include "U_LangDlg.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/Lang_langChoice.h"
+#include "localisation/ui/U_LangDlg.h"
+#include "tests/localisation_ui/LangTestEnv.h"
 
 #include <QLabel>
 #include <QListWidget>

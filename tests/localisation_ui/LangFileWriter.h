@@ -1,7 +1,7 @@
 // LangFileWriter: language files written record by record with the record store, for tests.
 #pragma once
 
-#include "Lang_Storageobj.h"
+#include "localisation/Lang_Storageobj.h"
 
 #include <QBuffer>
 #include <QColor>

@@ -1,9 +1,9 @@
 // LangList_test: scanning language files, remembering the choice, switching, the reference file
 // and flags.
-#include "C_LangPack.h"
-#include "C_LangRecord.h"
-#include "C_VersionInfo.h"
-#include "LangTestEnv.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "support/versioninfo/C_VersionInfo.h"
+#include "tests/localisation_ui/LangTestEnv.h"
 
 #include <QEvent>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // LangRecordLoad_test: language files of every revision applied to live forms.
-#include "C_LangRecord.h"
-#include "LangTestSupport.h"
-#include "TestMedia.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "tests/common/TestMedia.h"
+#include "tests/localisation_ui/LangTestSupport.h"
 
 #include <QBuffer>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // LangRecordSave_test: the reference file written from live forms, read back record by record.
-#include "C_LangRecord.h"
-#include "LangTestSupport.h"
-#include "TestMedia.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "tests/common/TestMedia.h"
+#include "tests/localisation_ui/LangTestSupport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -2,11 +2,11 @@
 // language list and chooser tests.
 #pragma once
 
-#include "C_LangPack.h"
-#include "ComponentModel.h"
-#include "LangFileWriter.h"
-#include "SettingsStore.h"
-#include "TestMedia.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/ComponentModel.h"
+#include "support/settings/SettingsStore.h"
+#include "tests/common/TestMedia.h"
+#include "tests/localisation_ui/LangFileWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>

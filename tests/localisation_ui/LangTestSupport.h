@@ -1,9 +1,9 @@
 // LangTestSupport: writing language files record by record and building a small pair of forms.
 #pragma once
 
-#include "C_TextStorageComponent.h"
-#include "ComponentModel.h"
-#include "Lang_Storageobj.h"
+#include "localisation/Lang_Storageobj.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/ComponentModel.h"
 
 #include <QAction>
 #include <QCheckBox>

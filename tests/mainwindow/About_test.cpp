@@ -1,13 +1,13 @@
 // The About box: its form, its texts filled on every showing, and the links behind its buttons.
-#include "C_TextStorageComponent.h"
-#include "C_VersionInfo.h"
-#include "ComponentModel.h"
-#include "MainWindowTestSupport.h"
-#include "TestMedia.h"
-#include "U_MsgDlg.h"
-#include "U_TobrelUtils.h"
-#include "U_about.h"
-#include "WebLinks.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/U_about.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "mainwindow/handoff/WebLinks.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/versioninfo/C_VersionInfo.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QApplication>
 #include <QGroupBox>

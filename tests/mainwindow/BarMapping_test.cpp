@@ -1,6 +1,6 @@
 // The seek bar's mapping between positions and frames, and the hint and time texts.
-#include "SeekBar.h"
-#include "U_MainDlg.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/U_MainDlg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // BurnTestSupport: folders, settings, recorded launches and stand-in programs.
-#include "BurnTestSupport.h"
+#include "tests/mainwindow/BurnTestSupport.h"
 
-#include "C2CD.h"
-#include "SettingsStore.h"
-#include "TestMedia.h"
+#include "mainwindow/handoff/C2CD.h"
+#include "support/settings/SettingsStore.h"
+#include "tests/common/TestMedia.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>

@@ -3,8 +3,8 @@
 // they were started.
 #pragma once
 
-#include "MainWindowTestSupport.h"
-#include "U_MsgDlg.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
 // The burn dialog: the project file, the burner's command line, waiting while a burner runs
 // (its lock held by another process, or the burner we started still running), Cancel.
-#include "BurnTestSupport.h"
-#include "C2CD.h"
-#include "ComponentModel.h"
-#include "TestMedia.h"
-#include "XolTools.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/handoff/C2CD.h"
+#include "mainwindow/handoff/XolTools.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/BurnTestSupport.h"
 
 #include <QProcess>
 #include <QProgressBar>

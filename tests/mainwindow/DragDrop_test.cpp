@@ -1,6 +1,6 @@
 // Dropping files on a window: the dropped file that loads, and drag events through the target.
-#include "TestMedia.h"
-#include "U_DragDrop.h"
+#include "mainwindow/U_DragDrop.h"
+#include "tests/common/TestMedia.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

@@ -1,15 +1,15 @@
 // LanguageSwitch_test: what a language switch changes in the main window - dialog filters,
 // message box captions, the association's caption - and the language restored before start-up.
-#include "StartUpTestSupport.h"
+#include "tests/mainwindow/StartUpTestSupport.h"
 
-#include "../localisation_ui/LangFileWriter.h"
-#include "C_LangPack.h"
-#include "C_WideDialogs.h"
-#include "ShellAssociation.h"
-#include "U_Log.h"
-#include "U_MainDlg.h"
-#include "U_MsgDlg.h"
-#include "U_about.h"
+#include "localisation/ui/C_LangPack.h"
+#include "mainwindow/U_MainDlg.h"
+#include "mainwindow/U_about.h"
+#include "mainwindow/dialogs/C_WideDialogs.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "support/log/U_Log.h"
+#include "support/platform/ShellAssociation.h"
+#include "tests/localisation_ui/LangFileWriter.h"
 
 #include <QAction>
 #include <QApplication>

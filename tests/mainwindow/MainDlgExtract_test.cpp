@@ -1,11 +1,11 @@
 // Extracting the audio (the window stays usable, loading and closing wait for the job) and the
 // picture on screen, with real files checked by ffmpeg and by decoding the written pictures.
-#include "FrameImage.h"
-#include "MainWindowTestSupport.h"
-#include "SeekBar.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_MainDlg.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "mainwindow/FrameImage.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/U_MainDlg.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QAction>
 #include <QElapsedTimer>

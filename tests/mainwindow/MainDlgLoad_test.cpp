@@ -1,17 +1,17 @@
 // Loading a source into the main window: the checks and their messages, the caption, the status
 // panels, the seek bar, the preview and the form's composition.
-#include "C_TextStorageComponent.h"
-#include "ComponentModel.h"
-#include "FrameImage.h"
-#include "MainWindowTestSupport.h"
-#include "SeekBar.h"
-#include "TestMedia.h"
-#include "Ts_MainTexts.h"
-#include "U_AVIExtractor.h"
-#include "U_CutDlg.h"
-#include "U_FileInfoDlg.h"
-#include "U_Log.h"
-#include "U_MainDlg.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_CutDlg.h"
+#include "engine/ui/U_FileInfoDlg.h"
+#include "localisation/Ts_MainTexts.h"
+#include "localisation/ui/C_TextStorageComponent.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/FrameImage.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/U_MainDlg.h"
+#include "support/log/U_Log.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,9 +1,9 @@
 // What the main window draws: the frame scaled without blending, the marked range on the seek
 // bar. With CLIPVANE_SCREENSHOT_DIR set the window's pictures are also saved there.
-#include "FrameImage.h"
-#include "MainWindowTestSupport.h"
-#include "SeekBar.h"
-#include "U_MainDlg.h"
+#include "mainwindow/FrameImage.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/U_MainDlg.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QImage>
 #include <QPixmap>

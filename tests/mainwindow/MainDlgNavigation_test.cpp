@@ -1,12 +1,12 @@
 // Frame navigation in the main window: every command from the first, a middle and the last
 // frame, the modifier keys on the seek bar with their hints, the debounce, and files with more
 // frames than the bar has positions.
-#include "MainWindowTestSupport.h"
-#include "ProbeFacts.h"
-#include "SeekBar.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_MainDlg.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/U_MainDlg.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QAction>
 #include <QApplication>

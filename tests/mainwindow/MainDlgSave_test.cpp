@@ -1,13 +1,13 @@
 // Marks and Save in the main window, end to end: the wait dialog runs the real cut, the saved
 // file is checked with ffprobe and becomes the current file; refusals and failures.
-#include "FrameImage.h"
-#include "MainWindowTestSupport.h"
-#include "ProbeFacts.h"
-#include "SeekBar.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_CutDlg.h"
-#include "U_MainDlg.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_CutDlg.h"
+#include "mainwindow/FrameImage.h"
+#include "mainwindow/SeekBar.h"
+#include "mainwindow/U_MainDlg.h"
+#include "tests/common/ProbeFacts.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QAction>
 #include <QFileDialog>

@@ -1,10 +1,10 @@
 // MainWindowTestSupport: fixture, answered boxes, driven dialogs and sample files.
-#include "MainWindowTestSupport.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
-#include "TestMedia.h"
-#include "U_Log.h"
-#include "U_MainDlg.h"
-#include "U_PictureExtractThd.h"
+#include "engine/ui/U_PictureExtractThd.h"
+#include "mainwindow/U_MainDlg.h"
+#include "support/log/U_Log.h"
+#include "tests/common/TestMedia.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 // driven by timers, and the real AVI files the main window tests load.
 #pragma once
 
-#include "AppForms.h"
-#include "SampleFiles.h"
-#include "U_MsgDlg.h"
+#include "mainwindow/AppForms.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "tests/common/SampleFiles.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 // Message boxes (shown for real and answered by a click, or answered by the test hook) and the
 // desktop hand-off.
-#include "MainWindowTestSupport.h"
-#include "TestMedia.h"
-#include "U_MsgDlg.h"
+#include "mainwindow/dialogs/U_MsgDlg.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>

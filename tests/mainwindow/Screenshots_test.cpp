@@ -1,14 +1,14 @@
 // Screenshots_test: with CLIPVANE_SCREENSHOT_DIR set, saves pictures of the main window with a
 // selection, the file information dialog, the wait dialog and the language dialog in French, to
 // look at; without it the test is skipped. Each picture must at least not be blank.
-#include "C_LangPack.h"
-#include "Lang_langChoice.h"
-#include "MainWindowTestSupport.h"
-#include "U_AVIExtractor.h"
-#include "U_CutDlg.h"
-#include "U_FileInfoDlg.h"
-#include "U_LangDlg.h"
-#include "U_MainDlg.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/U_CutDlg.h"
+#include "engine/ui/U_FileInfoDlg.h"
+#include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/Lang_langChoice.h"
+#include "localisation/ui/U_LangDlg.h"
+#include "mainwindow/U_MainDlg.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,12 +1,12 @@
 // StartUpTestSupport: the tests' own settings hive and folders, and forms started as activation
 // starts them.
-#include "StartUpTestSupport.h"
+#include "tests/mainwindow/StartUpTestSupport.h"
 
-#include "SettingsStore.h"
-#include "TestMedia.h"
-#include "U_Log.h"
-#include "U_MainDlg.h"
-#include "U_TobrelSettings.h"
+#include "mainwindow/U_MainDlg.h"
+#include "support/log/U_Log.h"
+#include "support/settings/SettingsStore.h"
+#include "support/settings/U_TobrelSettings.h"
+#include "tests/common/TestMedia.h"
 
 #include <QApplication>
 #include <QDir>

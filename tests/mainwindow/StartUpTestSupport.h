@@ -3,8 +3,8 @@
 // them.
 #pragma once
 
-#include "AppForms.h"
-#include "MainWindowTestSupport.h"
+#include "mainwindow/AppForms.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QString>
 #include <QStringList>

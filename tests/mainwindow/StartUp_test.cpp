@@ -1,16 +1,16 @@
 // StartUp_test: the start-up sequence and its log, the command-line verbs and file, the update
 // check at start, portable settings, drops and the association menu, and the reference file.
-#include "StartUpTestSupport.h"
+#include "tests/mainwindow/StartUpTestSupport.h"
 
-#include "Lang_Storageobj.h"
-#include "SettingsStore.h"
-#include "ShellAssociation.h"
-#include "TestMedia.h"
-#include "U_AVIExtractor.h"
-#include "U_Log.h"
-#include "U_MainDlg.h"
-#include "U_Parvo_Lite.h"
-#include "U_TobrelSettings.h"
+#include "engine/jobs/U_AVIExtractor.h"
+#include "localisation/Lang_Storageobj.h"
+#include "mainwindow/U_MainDlg.h"
+#include "support/log/U_Log.h"
+#include "support/platform/ShellAssociation.h"
+#include "support/settings/SettingsStore.h"
+#include "support/settings/U_TobrelSettings.h"
+#include "tests/common/TestMedia.h"
+#include "update/U_Parvo_Lite.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // Translations_test: the shipped French and German files, built from their PO sources, translate
 // every text they name in the program's own forms.
-#include "AppForms.h"
-#include "C_LangRecord.h"
-#include "ComponentModel.h"
-#include "PoFile.h"
-#include "TestMedia.h"
+#include "localisation/PoFile.h"
+#include "localisation/ui/C_LangRecord.h"
+#include "localisation/ui/ComponentModel.h"
+#include "mainwindow/AppForms.h"
+#include "tests/common/TestMedia.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,10 +1,10 @@
 // UpdateCommand_test: what the window says after an update check, against a loopback HTTPS
 // server that answers with a chosen version.
-#include "NetTestSupport.h"
-#include "StartUpTestSupport.h"
+#include "tests/mainwindow/StartUpTestSupport.h"
+#include "tests/qtcommon/NetTestSupport.h"
 
-#include "U_MainDlg.h"
-#include "U_Parvo_Lite.h"
+#include "mainwindow/U_MainDlg.h"
+#include "update/U_Parvo_Lite.h"
 
 #include <QAction>
 #include <QSslCertificate>

@@ -1,6 +1,6 @@
 // The maker's web addresses: each page on the maker's host over https, with its path and query.
-#include "U_TobrelUtils.h"
-#include "WebLinks.h"
+#include "mainwindow/handoff/WebLinks.h"
+#include "support/files/U_TobrelUtils.h"
 
 #include <QSet>
 #include <QUrl>

@@ -1,7 +1,7 @@
 // The open and save dialogs: filter lists, multiple selections, placement, and real runs.
-#include "C_WideDialogs.h"
-#include "MainWindowTestSupport.h"
-#include "TestMedia.h"
+#include "mainwindow/dialogs/C_WideDialogs.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QApplication>
 #include <QFileDialog>

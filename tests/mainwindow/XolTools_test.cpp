@@ -1,12 +1,12 @@
 // Finding the XOL programs and the codec tool, the download offers, the desktop programs offered
 // first, and the converter's and codec tool's command lines.
-#include "BurnTestSupport.h"
-#include "C2CD.h"
-#include "SettingsStore.h"
-#include "TestMedia.h"
-#include "U_TobrelSettings.h"
-#include "U_TobrelUtils.h"
-#include "XolTools.h"
+#include "mainwindow/handoff/C2CD.h"
+#include "mainwindow/handoff/XolTools.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/settings/SettingsStore.h"
+#include "support/settings/U_TobrelSettings.h"
+#include "tests/common/TestMedia.h"
+#include "tests/mainwindow/BurnTestSupport.h"
 
 #include <QProcess>
 #include <QTest>

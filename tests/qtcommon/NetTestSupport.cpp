@@ -1,7 +1,7 @@
 // NetTestSupport: server process, openssl-made certificates, ELF files with a version resource.
-#include "NetTestSupport.h"
+#include "tests/qtcommon/NetTestSupport.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <QDeadlineTimer>
 #include <QString>

@@ -2,7 +2,7 @@
 // version resource, for the update-check tests.
 #pragma once
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <QProcess>
 

@@ -1,8 +1,8 @@
 // Tests of the private profile reader and writer on real files: the reading rules, the number
 // rule, writes in place, encodings and line ends, and files it must not touch.
-#include "IniFile.h"
+#include "support/settings/IniFile.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

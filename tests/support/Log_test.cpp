@@ -1,8 +1,8 @@
 // Tests of TKLog: line format and levels, the MaxLines bound, the file and when it is written.
-#include "U_Log.h"
+#include "support/log/U_Log.h"
 
-#include "DesktopOpen.h"
-#include "TestMedia.h"
+#include "support/platform/DesktopOpen.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Tests of the runtime-style number texts and of the version text helpers built on them.
-#include "C_VersionInfo.h"
-#include "U_LangNames.h"
-#include "U_NumberText.h"
+#include "support/text/U_LangNames.h"
+#include "support/text/U_NumberText.h"
+#include "support/versioninfo/C_VersionInfo.h"
 
 #include <gtest/gtest.h>
 

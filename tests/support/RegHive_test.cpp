@@ -1,5 +1,5 @@
 // Tests of the in-memory hive and its REGEDIT4 text: reading, writing, names without case, limits.
-#include "RegHive.h"
+#include "support/settings/RegHive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Tests of the hive-file settings store: real hive files in temporary folders, two processes
 // writing at once, a crash before the rename, broken files set aside, the folders it uses.
-#include "SettingsStore.h"
+#include "support/settings/SettingsStore.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The "Open with Clipvane" desktop entry: written, read back, refused, and used by desktop tools.
-#include "ShellAssociation.h"
-#include "TestMedia.h"
+#include "support/platform/ShellAssociation.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Tests of the size formatter: unit steps, truncation, three-digit rounding and the locale's point.
-#include "U_SizeFormat.h"
+#include "support/text/U_SizeFormat.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Tests of U_SystemFacts: version names, the Linux log line and the per-user folders.
-#include "C_VersionInfo.h"
-#include "SettingsStore.h"
-#include "TestMedia.h"
-#include "U_SystemFacts.h"
+#include "support/platform/U_SystemFacts.h"
+#include "support/settings/SettingsStore.h"
+#include "support/versioninfo/C_VersionInfo.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Tests of the program's settings operations: program and maker keys, portable import and export
 // of "settings.ini", installed programs - on real temporary hives and INI files.
-#include "U_TobrelSettings.h"
+#include "support/settings/U_TobrelSettings.h"
 
-#include "SettingsStore.h"
-#include "TestMedia.h"
+#include "support/settings/SettingsStore.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

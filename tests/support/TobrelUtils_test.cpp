@@ -1,7 +1,7 @@
 // Tests of the file facts and text helpers.
-#include "U_TobrelUtils.h"
+#include "support/files/U_TobrelUtils.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Tests of the wide-character file layer on UTF-8 names.
-#include "U_UnicodeUtils.h"
+#include "support/files/U_UnicodeUtils.h"
 
-#include "TestMedia.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

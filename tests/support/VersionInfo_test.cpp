@@ -1,7 +1,7 @@
 // Tests of C_VersionInfo on PE files built here by the mingw-w64 tools and on our own clipvane-cli.
-#include "C_VersionInfo.h"
-#include "TestMedia.h"
-#include "U_TobrelUtils.h"
+#include "support/files/U_TobrelUtils.h"
+#include "support/versioninfo/C_VersionInfo.h"
+#include "tests/common/TestMedia.h"
 
 #include <gtest/gtest.h>
 

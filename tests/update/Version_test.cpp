@@ -1,5 +1,5 @@
 // Tests of TParvoVersion: lenient parsing, text forms, halves and comparisons.
-#include "U_Version.h"
+#include "update/U_Version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Tests of U_HTTP_Custo: the address fallback, the TLS library test and THttpClient against the
 // loopback server (profile on the wire, HTTP statuses, proxy authentication, body limit).
-#include "NetTestSupport.h"
-#include "TestMedia.h"
-#include "U_HTTP_Custo.h"
+#include "tests/common/TestMedia.h"
+#include "tests/qtcommon/NetTestSupport.h"
+#include "update/U_HTTP_Custo.h"
 
 #include <QObject>
 #include <QSslCertificate>

@@ -1,7 +1,7 @@
 // Tests of U_ParvoFct on program files that carry a version resource made here.
-#include "NetTestSupport.h"
-#include "TestMedia.h"
-#include "U_ParvoFct.h"
+#include "tests/common/TestMedia.h"
+#include "tests/qtcommon/NetTestSupport.h"
+#include "update/U_ParvoFct.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Tests of TParvoLite against the loopback HTTPS server, with a program file of known version.
-#include "NetTestSupport.h"
-#include "TestMedia.h"
-#include "U_Log.h"
-#include "U_Parvo_Lite.h"
+#include "support/log/U_Log.h"
+#include "tests/common/TestMedia.h"
+#include "tests/qtcommon/NetTestSupport.h"
+#include "update/U_Parvo_Lite.h"
 
 #include <QCoreApplication>
 #include <QObject>

@@ -1,0 +1,93 @@
+// AviReader: parses an AVI file (RIFF "AVI " and OpenDML "AVIX" parts) into an immutable model:
+// main header, stream headers and formats, and one chunk index per stream.
+#pragma once
+
+#include "engine/avi/AviStreamIndex.h"
+#include "engine/avi/AviTypes.h"
+#include "support/files/ReadOnlyFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace avi {
+
+// "avih", as stored.
+struct MainHeader {
+    uint32_t microSecPerFrame = 0;
+    uint32_t maxBytesPerSec = 0;
+    uint32_t paddingGranularity = 0;
+    uint32_t flags = 0;
+    uint32_t totalFrames = 0;
+    uint32_t initialFrames = 0;
+    uint32_t streams = 0;
+    uint32_t suggestedBufferSize = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+// "strh", as stored.
+struct StreamHeader {
+    uint32_t fccType = 0;
+    uint32_t fccHandler = 0;
+    uint32_t flags = 0;
+    uint16_t priority = 0;
+    uint16_t language = 0;
+    uint32_t initialFrames = 0;
+    uint32_t scale = 0;
+    uint32_t rate = 0;
+    uint32_t start = 0;
+    uint32_t length = 0;
+    uint32_t suggestedBufferSize = 0;
+    uint32_t quality = 0;
+    uint32_t sampleSize = 0;
+    int16_t frameLeft = 0;
+    int16_t frameTop = 0;
+    int16_t frameRight = 0;
+    int16_t frameBottom = 0;
+};
+
+enum class IndexSource { None, OpenDml, Idx1, Walk };
+
+struct StreamModel {
+    StreamHeader header;
+    std::vector<uint8_t> format; // "strf"
+    std::string name;            // "strn"
+    AviStreamIndex index;
+    IndexSource source = IndexSource::None;
+
+    bool IsVideo() const { return header.fccType == streamtypeVIDEO; }
+};
+
+class AviReader {
+public:
+    // Opens and parses the file. AVIERR_FILEOPEN when it cannot be opened, AVIERR_FILEREAD on
+    // a read error, AVIERR_BADFORMAT when it is no AVI file or lacks its headers. A damaged or
+    // truncated file otherwise opens with what can be found in it.
+    static HRESULT Open(const std::string& path, std::unique_ptr<AviReader>& out);
+    ~AviReader();
+
+    AviReader(const AviReader&) = delete;
+    AviReader& operator=(const AviReader&) = delete;
+
+    const MainHeader& Main() const { return main_; }
+    size_t StreamCount() const { return streams_.size(); }
+    const StreamModel& Stream(size_t i) const { return streams_[i]; }
+    uint64_t FileSize() const { return fileSize_; }
+
+    // Reads exactly size bytes at offset with pread(), so several threads may read at once.
+    // False on a read error or when the file ends before.
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) const;
+
+private:
+    AviReader() = default;
+    struct Parser;
+
+    std::unique_ptr<ReadOnlyFile> file_;
+    uint64_t fileSize_ = 0;
+    MainHeader main_;
+    std::vector<StreamModel> streams_;
+};
+
+} // namespace avi

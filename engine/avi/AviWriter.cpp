@@ -1,0 +1,730 @@
+// AviWriter: the AVI writer behind the AVIFile service's output files.
+//
+// Chunks go out through a large buffer; headers and indexes are completed at the end, the file
+// continues in OpenDML form past 1 GiB, and a failed write still leaves a readable file.
+#include "engine/avi/AviWriter.h"
+
+#include "engine/avi/RiffOutput.h"
+#include "support/text/Utf8.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <limits>
+
+// Rules adopted for AVIStreamWrite, after the platform's default AVI handler:
+// - Writing happens only at the end of a stream. The first write fixes the stream's start
+//   (dwStart := lStart); lStart -1 means "at the end" (at dwStart for the first write).
+// - dwSampleSize 0 (video, VBR audio): one chunk is one sample. A call stores one sample;
+//   lSamples above 1 is AVIERR_UNSUPPORTED, lSamples 0 still stores the chunk and counts it.
+//   Positions skipped over get empty chunks (flagged as non-key) so that chunk n stays sample n.
+//   A position already written is AVIERR_UNSUPPORTED.
+// - dwSampleSize > 0 (PCM, CBR audio): a call stores its bytes as one chunk and advances the
+//   length by lSamples. Gaps are AVIERR_UNSUPPORTED (the caller supplies silence). The bytes are
+//   not checked against lSamples x dwSampleSize: a cut that copies source chunks one by one
+//   passes each chunk as one sample, and the chunk is stored as given.
+// - Every chunk, empty ones included, is written and indexed; odd sizes are padded to even.
+//   Audio chunks are key frames in the indexes, as other writers store them; otherwise only
+//   AVIIF_KEYFRAME of the flags is kept.
+// - Streams and formats are fixed by the first sample written (the header's room is laid out
+//   then); adding a stream or setting a format later is AVIERR_UNSUPPORTED.
+// - A failed or short write makes that call and Finish return AVIERR_FILEWRITE, and every later
+//   write fails the same way. Finish then keeps the chunks that reached the disk whole, indexes
+//   them when there is room and rewrites the headers to match.
+// Main header flags: AVIF_HASINDEX whenever an index was written; AVIF_ISINTERLEAVED when at
+// least two streams hold chunks and, in call order, no chunk starts more than a second before
+// the latest chunk of another stream (a cut that writes all video first and then the audio is
+// not interleaved, and says so).
+//
+// File layout: RIFF "AVI " { hdrl { avih, strl { strh, strf, [strn], indx or JUNK }..., odml or
+// JUNK }, movi { ##dc / ##db / ##wb / ##tx chunks, [ix## per stream] }, idx1 }, then for OpenDML
+// RIFF "AVIX" { movi { chunks, ix## per stream } } forms of up to 1 GiB each. The room for the
+// super indexes and "dmlh" is always reserved, so a file needs no second pass when it grows.
+
+namespace {
+
+constexpr uint64_t kRiffLimit = uint64_t{1} << 30;
+// One super index entry per RIFF: 256 x 1 GiB.
+constexpr uint32_t kSuperIndexEntries = 256;
+constexpr int kMaxStreams = 100; // chunk ids carry two decimal digits
+// Empty chunks a single write may add to reach its position (8 bytes of file, 16 of memory each).
+constexpr int64_t kMaxGap = int64_t{1} << 24;
+constexpr size_t kMaxFormat = size_t{1} << 20;
+// Streams whose chunks drift apart by more than this in call order are not interleaved.
+constexpr double kInterleaveSkewMs = 1000;
+
+constexpr uint32_t kDmlhSize = 248;
+constexpr uint32_t kIndxSize = 24 + 16 * kSuperIndexEntries;
+constexpr uint32_t kIxHeaderSize = 24;
+using avi::BufferedFile;
+using avi::Bytes;
+using ckid::kIndexOfChunks;
+using ckid::kIndexOfIndexes;
+constexpr uint32_t kDeltaFrameBit = 0x80000000u;
+
+uint32_t Clamp32(uint64_t v) {
+    return static_cast<uint32_t>(std::min<uint64_t>(v, std::numeric_limits<uint32_t>::max()));
+}
+
+int16_t Clamp16(LONG v) {
+    return static_cast<int16_t>(std::clamp<LONG>(v, std::numeric_limits<int16_t>::min(),
+                                                 std::numeric_limits<int16_t>::max()));
+}
+
+std::string NarrowName(const WCHAR* name, size_t capacity) {
+    return utf8::FromUtf16(name, capacity);
+}
+
+struct Entry {
+    uint32_t offset;  // chunk header, from the "movi" type code of its RIFF
+    uint32_t size;    // without the pad byte
+    uint32_t samples; // samples the chunk adds to the stream's length
+    uint16_t stream;
+    uint16_t key;
+};
+
+struct SuperEntry {
+    uint64_t offset; // "ix##" chunk header, absolute
+    uint32_t size;   // whole chunk with its header
+    uint32_t duration;
+};
+
+struct Stream {
+    AVISTREAMINFOW info{};
+    std::vector<uint8_t> format;
+    FOURCC chunkId = 0;
+    bool isVideo = false;
+    bool isAudio = false;
+    bool started = false;
+    int64_t start = 0;
+    uint64_t samples = 0; // dwLength
+    uint64_t chunks = 0;
+    uint64_t bytes = 0;
+    uint64_t firstRiffChunks = 0;
+    uint64_t riffChunks = 0;
+    uint64_t riffSamples = 0;
+    uint32_t maxChunk = 0;
+    double lastMs = 0;
+    std::vector<SuperEntry> superIndex;
+};
+
+} // namespace
+
+struct AviWriter::Impl {
+    std::string fileName;
+    BufferedFile file;
+    std::vector<Stream> streams;
+    uint64_t riffLimit = kRiffLimit;
+    bool laidOut = false;
+    bool finished = false;
+    HRESULT result = AVIERR_OK;
+
+    // Current RIFF: its start, its "movi" LIST header, the end of its last chunk.
+    uint64_t riffPos = 0;
+    uint64_t moviPos = 0;
+    uint64_t moviDataEnd = 0;
+    uint32_t riffIndex = 0;
+    std::vector<Entry> entries; // chunks of the current RIFF
+
+    // First RIFF once closed.
+    uint32_t riff0Size = 0;
+    uint32_t movi0Size = 0;
+    bool hasIdx1 = false;
+
+    bool interleaved = true;
+
+    HRESULT Failed() {
+        if (result == AVIERR_OK)
+            result = AVIERR_FILEWRITE;
+        return AVIERR_FILEWRITE;
+    }
+
+    // The stream the main header describes: frame rate, picture size, frame counts.
+    const Stream* MainVideo() const {
+        for (const Stream& s : streams)
+            if (s.isVideo)
+                return &s;
+        return nullptr;
+    }
+
+    // Picture size from the format, else from the frame rectangle.
+    static void PictureSize(const Stream& s, uint32_t& width, uint32_t& height) {
+        if (s.format.size() >= sizeof(BITMAPINFOHEADER)) {
+            BITMAPINFOHEADER bih;
+            std::memcpy(&bih, s.format.data(), sizeof bih);
+            if (bih.biWidth > 0 && bih.biHeight != 0) {
+                width = static_cast<uint32_t>(bih.biWidth);
+                height = static_cast<uint32_t>(bih.biHeight < 0 ? -int64_t{bih.biHeight}
+                                                                : int64_t{bih.biHeight});
+                return;
+            }
+        }
+        const RECT& r = s.info.rcFrame;
+        width = static_cast<uint32_t>(std::max<int64_t>(0, int64_t{r.right} - r.left));
+        height = static_cast<uint32_t>(std::max<int64_t>(0, int64_t{r.bottom} - r.top));
+    }
+
+    static FOURCC ChunkId(int n, const Stream& s) {
+        const char d0 = static_cast<char>('0' + n / 10);
+        const char d1 = static_cast<char>('0' + n % 10);
+        if (s.isAudio)
+            return mmioFOURCC(d0, d1, 'w', 'b');
+        if (s.isVideo) {
+            // Uncompressed pictures (BI_RGB) are "db", anything else "dc".
+            DWORD compression = 1;
+            if (s.format.size() >= 20)
+                std::memcpy(&compression, s.format.data() + 16, sizeof compression);
+            return mmioFOURCC(d0, d1, 'd', compression == 0 ? 'b' : 'c');
+        }
+        if (s.info.fccType == FourCC("txts"))
+            return mmioFOURCC(d0, d1, 't', 'x');
+        return mmioFOURCC(d0, d1, 'd', 'c');
+    }
+
+    double TimeMs(const Stream& s, uint64_t position) const {
+        return static_cast<double>(position) * s.info.dwScale * 1000.0 / s.info.dwRate;
+    }
+
+    AVISTREAMINFOW CurrentInfo(const Stream& s) const {
+        AVISTREAMINFOW info = s.info;
+        if (s.started)
+            info.dwStart = static_cast<DWORD>(s.start);
+        info.dwLength = Clamp32(s.samples);
+        info.dwSuggestedBufferSize = s.maxChunk;
+        // Some writers leave the rectangle empty; readers that size the picture by it do better
+        // with the format's size.
+        if (s.isVideo && info.rcFrame.right <= info.rcFrame.left &&
+            info.rcFrame.bottom <= info.rcFrame.top) {
+            uint32_t w = 0;
+            uint32_t h = 0;
+            PictureSize(s, w, h);
+            info.rcFrame = RECT{0, 0, static_cast<LONG>(std::min<uint32_t>(w, 0x7FFF)),
+                                static_cast<LONG>(std::min<uint32_t>(h, 0x7FFF))};
+        }
+        return info;
+    }
+
+    void PutMainHeader(Bytes& h) const {
+        const Stream* video = MainVideo();
+        uint32_t microSecPerFrame = 0;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        uint64_t firstRiffFrames = 0;
+        if (video) {
+            if (video->info.dwRate != 0)
+                microSecPerFrame =
+                    Clamp32((uint64_t{1000000} * video->info.dwScale + video->info.dwRate / 2) /
+                            video->info.dwRate);
+            PictureSize(*video, width, height);
+            firstRiffFrames = video->firstRiffChunks;
+        }
+        // Average data rate of the streams, each over its own duration.
+        double bytesPerSec = 0;
+        uint32_t largest = 0;
+        int withData = 0;
+        for (const Stream& s : streams) {
+            largest = std::max(largest, s.maxChunk);
+            withData += s.chunks > 0 ? 1 : 0;
+            if (s.samples > 0 && s.info.dwRate != 0 && s.info.dwScale != 0)
+                bytesPerSec += static_cast<double>(s.bytes) * s.info.dwRate /
+                               (static_cast<double>(s.samples) * s.info.dwScale);
+        }
+        DWORD flags = 0;
+        if (hasIdx1 || riffIndex > 0)
+            flags |= AVIF_HASINDEX;
+        if (interleaved && withData > 1)
+            flags |= AVIF_ISINTERLEAVED;
+
+        const size_t body = h.BeginChunk(FourCC("avih"));
+        h.U32(microSecPerFrame);
+        h.U32(bytesPerSec >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(bytesPerSec + 0.5));
+        h.U32(0); // dwPaddingGranularity
+        h.U32(flags);
+        h.U32(Clamp32(firstRiffFrames));
+        h.U32(0); // dwInitialFrames
+        h.U32(static_cast<uint32_t>(streams.size()));
+        h.U32(largest);
+        h.U32(width);
+        h.U32(height);
+        h.Zeros(16);
+        h.EndChunk(body);
+    }
+
+    void PutStreamList(Bytes& h, const Stream& s) const {
+        const AVISTREAMINFOW info = CurrentInfo(s);
+        const size_t strl = h.BeginList(FourCC("strl"));
+
+        size_t body = h.BeginChunk(FourCC("strh"));
+        h.U32(info.fccType);
+        h.U32(info.fccHandler);
+        h.U32(info.dwFlags);
+        h.U16(info.wPriority);
+        h.U16(info.wLanguage);
+        h.U32(info.dwInitialFrames);
+        h.U32(info.dwScale);
+        h.U32(info.dwRate);
+        h.U32(info.dwStart);
+        h.U32(info.dwLength);
+        h.U32(info.dwSuggestedBufferSize);
+        h.U32(info.dwQuality);
+        h.U32(info.dwSampleSize);
+        h.I16(Clamp16(info.rcFrame.left));
+        h.I16(Clamp16(info.rcFrame.top));
+        h.I16(Clamp16(info.rcFrame.right));
+        h.I16(Clamp16(info.rcFrame.bottom));
+        h.EndChunk(body);
+
+        body = h.BeginChunk(FourCC("strf"));
+        h.Raw(s.format.data(), s.format.size());
+        h.EndChunk(body);
+
+        const std::string name = NarrowName(s.info.szName, std::size(s.info.szName));
+        if (!name.empty()) {
+            body = h.BeginChunk(FourCC("strn"));
+            h.Raw(name.data(), name.size() + 1);
+            h.EndChunk(body);
+        }
+
+        if (riffIndex == 0) {
+            body = h.BeginChunk(FourCC("JUNK"));
+            h.Zeros(kIndxSize);
+        } else {
+            body = h.BeginChunk(FourCC("indx"));
+            h.U16(4);
+            h.U8(0);
+            h.U8(kIndexOfIndexes);
+            h.U32(static_cast<uint32_t>(s.superIndex.size()));
+            h.U32(s.chunkId);
+            h.Zeros(12);
+            for (const SuperEntry& e : s.superIndex) {
+                h.U64(e.offset);
+                h.U32(e.size);
+                h.U32(e.duration);
+            }
+            h.Zeros(16 * (kSuperIndexEntries - s.superIndex.size()));
+        }
+        h.EndChunk(body);
+        h.EndChunk(strl);
+    }
+
+    // Everything before the first chunk, up to the "movi" type code. Its size depends only on
+    // the streams and formats, so the placeholder and the final version take the same room.
+    std::vector<uint8_t> Header() const {
+        Bytes h;
+        h.U32(FourCC("RIFF"));
+        h.U32(riff0Size);
+        h.U32(FourCC("AVI "));
+        const size_t hdrl = h.BeginList(FourCC("hdrl"));
+        PutMainHeader(h);
+        for (const Stream& s : streams)
+            PutStreamList(h, s);
+        if (riffIndex == 0) {
+            const size_t junk = h.BeginChunk(FourCC("JUNK"));
+            h.Zeros(4 + 8 + kDmlhSize);
+            h.EndChunk(junk);
+        } else {
+            const size_t odml = h.BeginList(FourCC("odml"));
+            const size_t dmlh = h.BeginChunk(FourCC("dmlh"));
+            const Stream* video = MainVideo();
+            h.U32(video ? Clamp32(video->chunks) : 0);
+            h.Zeros(kDmlhSize - 4);
+            h.EndChunk(dmlh);
+            h.EndChunk(odml);
+        }
+        h.EndChunk(hdrl);
+        h.U32(FourCC("LIST"));
+        h.U32(movi0Size);
+        h.U32(FourCC("movi"));
+        return std::move(h.data);
+    }
+
+    HRESULT LayOut() {
+        for (size_t i = 0; i < streams.size(); ++i)
+            streams[i].chunkId = ChunkId(static_cast<int>(i), streams[i]);
+        laidOut = true;
+        const std::vector<uint8_t> header = Header();
+        riffPos = 0;
+        moviPos = header.size() - 12;
+        moviDataEnd = header.size();
+        if (!file.Append(header.data(), header.size()))
+            return Failed();
+        return AVIERR_OK;
+    }
+
+    bool RiffFull(uint64_t chunkBytes) const {
+        if (entries.empty())
+            return false; // a chunk always goes into a RIFF of its own
+        const uint64_t n = entries.size() + 1;
+        uint64_t indexes = (8 + kIxHeaderSize) * streams.size() + 8 * n;
+        if (riffIndex == 0)
+            indexes += 8 + 16 * n;
+        return moviDataEnd - riffPos + chunkBytes + indexes > riffLimit;
+    }
+
+    bool AppendIndexChunk(const Stream& s, int number, std::vector<SuperEntry>& pending) {
+        const uint64_t at = file.Pos();
+        const uint64_t n = s.riffChunks;
+        Bytes ix;
+        ix.U32(mmioFOURCC('i', 'x', static_cast<char>('0' + number / 10),
+                          static_cast<char>('0' + number % 10)));
+        ix.U32(static_cast<uint32_t>(kIxHeaderSize + 8 * n));
+        ix.U16(2);
+        ix.U8(0);
+        ix.U8(kIndexOfChunks);
+        ix.U32(static_cast<uint32_t>(n));
+        ix.U32(s.chunkId);
+        ix.U64(moviPos + 8);
+        ix.U32(0);
+        for (const Entry& e : entries) {
+            if (e.stream != number)
+                continue;
+            ix.U32(e.offset + 8);
+            ix.U32(e.size | (e.key ? 0 : kDeltaFrameBit));
+            if (ix.data.size() >= 65536) {
+                if (!file.Append(ix.data.data(), ix.data.size()))
+                    return false;
+                ix.data.clear();
+            }
+        }
+        if (!file.Append(ix.data.data(), ix.data.size()))
+            return false;
+        pending.push_back({at, static_cast<uint32_t>(file.Pos() - at), Clamp32(s.riffSamples)});
+        return true;
+    }
+
+    bool AppendIdx1() {
+        Bytes idx;
+        idx.U32(FourCC("idx1"));
+        idx.U32(static_cast<uint32_t>(16 * entries.size()));
+        for (const Entry& e : entries) {
+            idx.U32(streams[e.stream].chunkId);
+            idx.U32(e.key ? AVIIF_KEYFRAME : 0);
+            idx.U32(e.offset);
+            idx.U32(e.size);
+            if (idx.data.size() >= 65536) {
+                if (!file.Append(idx.data.data(), idx.data.size()))
+                    return false;
+                idx.data.clear();
+            }
+        }
+        return file.Append(idx.data.data(), idx.data.size());
+    }
+
+    bool PatchU32(uint64_t pos, uint64_t value) {
+        Bytes b;
+        b.U32(static_cast<uint32_t>(value));
+        return file.Patch(pos, b.data.data(), 4);
+    }
+
+    // Ends the current RIFF after its last chunk: the standard indexes (OpenDML), the end of
+    // "movi", "idx1" in the first RIFF, the sizes. The state changes only once all of it is on
+    // disk, so a failure leaves the RIFF open for Finish to end some other way.
+    bool CloseRiff(bool withStandardIndexes) {
+        std::vector<std::vector<SuperEntry>> pending(streams.size());
+        if (withStandardIndexes)
+            for (size_t i = 0; i < streams.size(); ++i)
+                if (streams[i].riffChunks > 0 &&
+                    !AppendIndexChunk(streams[i], static_cast<int>(i), pending[i]))
+                    return false;
+        const uint64_t moviSize = file.Pos() - (moviPos + 8);
+        if (riffIndex == 0) {
+            if (!AppendIdx1() || !file.Flush())
+                return false;
+            movi0Size = static_cast<uint32_t>(moviSize);
+            riff0Size = static_cast<uint32_t>(file.Pos() - 8);
+            hasIdx1 = true;
+        } else {
+            if (!PatchU32(moviPos + 4, moviSize) ||
+                !PatchU32(riffPos + 4, file.Pos() - riffPos - 8) || !file.Flush())
+                return false;
+        }
+        for (size_t i = 0; i < streams.size(); ++i) {
+            Stream& s = streams[i];
+            s.superIndex.insert(s.superIndex.end(), pending[i].begin(), pending[i].end());
+            s.riffChunks = 0;
+            s.riffSamples = 0;
+        }
+        entries.clear();
+        return true;
+    }
+
+    HRESULT StartAvix() {
+        if (riffIndex + 1 >= kSuperIndexEntries)
+            return AVIERR_UNSUPPORTED;
+        if (!CloseRiff(true))
+            return Failed();
+        ++riffIndex;
+        riffPos = file.Pos();
+        moviPos = riffPos + 12;
+        moviDataEnd = moviPos + 12;
+        Bytes h;
+        h.U32(FourCC("RIFF"));
+        h.U32(0);
+        h.U32(FourCC("AVIX"));
+        h.U32(FourCC("LIST"));
+        h.U32(0);
+        h.U32(FourCC("movi"));
+        if (!file.Append(h.data.data(), h.data.size()))
+            return Failed();
+        return AVIERR_OK;
+    }
+
+    HRESULT AppendChunk(int number, const void* data, uint32_t size, bool key, uint32_t samples) {
+        Stream& s = streams[static_cast<size_t>(number)];
+        const uint64_t padded = uint64_t{size} + (size & 1);
+        if (RiffFull(8 + padded)) {
+            const HRESULT hr = StartAvix();
+            if (hr != AVIERR_OK)
+                return hr;
+        }
+        const uint64_t at = file.Pos();
+        Bytes head;
+        head.U32(s.chunkId);
+        head.U32(size);
+        const uint8_t pad = 0;
+        if (!file.Append(head.data.data(), head.data.size()) ||
+            (size > 0 && !file.Append(data, size)) || ((size & 1) && !file.Append(&pad, 1)))
+            return Failed();
+
+        entries.push_back({static_cast<uint32_t>(at - (moviPos + 8)), size, samples,
+                           static_cast<uint16_t>(number), static_cast<uint16_t>(key ? 1 : 0)});
+        moviDataEnd = file.Pos();
+
+        if (s.info.dwRate != 0 && interleaved) {
+            const double ms = TimeMs(s, static_cast<uint64_t>(s.start) + s.samples);
+            for (const Stream& o : streams)
+                if (&o != &s && o.chunks > 0 && o.info.dwRate != 0 &&
+                    o.lastMs - ms > kInterleaveSkewMs)
+                    interleaved = false;
+            s.lastMs = ms;
+        }
+        s.samples += samples;
+        s.chunks += 1;
+        s.bytes += size;
+        s.riffChunks += 1;
+        s.riffSamples += samples;
+        if (riffIndex == 0)
+            s.firstRiffChunks += 1;
+        s.maxChunk = std::max(s.maxChunk, size);
+        return AVIERR_OK;
+    }
+
+    // Forgets the chunks of the current RIFF that end past pos; returns the end of the last kept.
+    uint64_t DropChunksBeyond(uint64_t pos) {
+        while (!entries.empty()) {
+            const Entry& e = entries.back();
+            const uint64_t end = moviPos + 8 + e.offset + 8 + e.size + (e.size & 1);
+            if (end <= pos)
+                return end;
+            Stream& s = streams[e.stream];
+            s.samples -= e.samples;
+            s.chunks -= 1;
+            s.bytes -= e.size;
+            s.riffChunks -= 1;
+            s.riffSamples -= e.samples;
+            if (riffIndex == 0)
+                s.firstRiffChunks -= 1;
+            entries.pop_back();
+        }
+        return moviPos + 12;
+    }
+
+    // After a failed write: keeps the chunks of the current RIFF that reached the disk whole
+    // and ends the RIFF after them, with its index when there is room for it. A RIFF whose own
+    // header did not make it is dropped with its chunks. Returns the end of the file.
+    uint64_t Salvage() {
+        const uint64_t onDisk = file.DiskEnd();
+        if (riffIndex > 0 && onDisk < moviPos + 12) {
+            DropChunksBeyond(0);
+            return riffPos;
+        }
+        moviDataEnd = DropChunksBeyond(std::min(onDisk, moviDataEnd));
+        file.Restart(moviDataEnd);
+        if (CloseRiff(riffIndex > 0))
+            return file.Pos();
+        // No room for the index: the chunks stay, for readers that walk "movi".
+        file.Restart(moviDataEnd);
+        const uint64_t moviSize = moviDataEnd - (moviPos + 8);
+        if (riffIndex == 0) {
+            hasIdx1 = false;
+            movi0Size = static_cast<uint32_t>(moviSize);
+            riff0Size = static_cast<uint32_t>(moviDataEnd - 8);
+        } else {
+            PatchU32(moviPos + 4, moviSize);
+            PatchU32(riffPos + 4, moviDataEnd - riffPos - 8);
+        }
+        return moviDataEnd;
+    }
+
+    HRESULT Finish() {
+        if (finished)
+            return result;
+        finished = true;
+        if (!laidOut)
+            LayOut();
+        uint64_t end = 0;
+        if (result == AVIERR_OK && CloseRiff(riffIndex > 0)) {
+            end = file.Pos();
+        } else {
+            Failed();
+            end = Salvage();
+        }
+
+        const std::vector<uint8_t> header = Header();
+        file.Restart(0);
+        if (!file.Append(header.data(), header.size()) || !file.Flush())
+            Failed();
+        if (!file.Close())
+            Failed();
+
+        std::error_code ec;
+        const std::filesystem::path path(fileName);
+        if (std::filesystem::is_regular_file(path, ec) &&
+            std::filesystem::file_size(path, ec) > end && !ec) {
+            std::filesystem::resize_file(path, end, ec);
+            if (ec)
+                Failed();
+        }
+        return result;
+    }
+};
+
+AviWriter::AviWriter() : impl_(std::make_unique<Impl>()) {}
+
+AviWriter::~AviWriter() {
+    if (impl_)
+        impl_->Finish();
+}
+
+HRESULT AviWriter::Create(const std::string& fileName, std::unique_ptr<AviWriter>& out) {
+    out.reset();
+    std::unique_ptr<AviWriter> w(new AviWriter());
+    w->impl_->fileName = fileName;
+    if (fileName.empty() || !w->impl_->file.Open(fileName)) {
+        w->impl_->finished = true; // nothing to complete
+        return AVIERR_FILEOPEN;
+    }
+    out = std::move(w);
+    return AVIERR_OK;
+}
+
+void AviWriter::SetRiffLimit(uint64_t bytes) {
+    impl_->riffLimit = std::clamp<uint64_t>(bytes, 4096, kRiffLimit);
+}
+
+HRESULT AviWriter::AddStream(const AVISTREAMINFOW& info, int& streamNumber) {
+    Impl& m = *impl_;
+    if (m.laidOut || m.finished)
+        return AVIERR_UNSUPPORTED;
+    if (m.streams.size() >= static_cast<size_t>(kMaxStreams))
+        return AVIERR_UNSUPPORTED;
+    Stream s;
+    s.info = info;
+    s.info.dwLength = 0;
+    s.info.dwSuggestedBufferSize = 0;
+    s.isVideo = info.fccType == streamtypeVIDEO;
+    s.isAudio = info.fccType == streamtypeAUDIO;
+    m.streams.push_back(std::move(s));
+    streamNumber = static_cast<int>(m.streams.size() - 1);
+    return AVIERR_OK;
+}
+
+HRESULT AviWriter::SetFormat(int stream, const void* format, size_t size) {
+    Impl& m = *impl_;
+    if (stream < 0 || static_cast<size_t>(stream) >= m.streams.size() || !format || size == 0 ||
+        size > kMaxFormat)
+        return AVIERR_BADPARAM;
+    if (m.laidOut || m.finished)
+        return AVIERR_UNSUPPORTED;
+    const auto* b = static_cast<const uint8_t*>(format);
+    m.streams[static_cast<size_t>(stream)].format.assign(b, b + size);
+    return AVIERR_OK;
+}
+
+const std::vector<uint8_t>& AviWriter::Format(int stream) const {
+    static const std::vector<uint8_t> none;
+    if (stream < 0 || static_cast<size_t>(stream) >= impl_->streams.size())
+        return none;
+    return impl_->streams[static_cast<size_t>(stream)].format;
+}
+
+AVISTREAMINFOW AviWriter::StreamInfo(int stream) const {
+    if (stream < 0 || static_cast<size_t>(stream) >= impl_->streams.size())
+        return AVISTREAMINFOW{};
+    return impl_->CurrentInfo(impl_->streams[static_cast<size_t>(stream)]);
+}
+
+HRESULT AviWriter::Write(int stream, LONG lStart, LONG lSamples, const void* data, LONG bytes,
+                         DWORD flags, LONG* samplesWritten, LONG* bytesWritten) {
+    if (samplesWritten)
+        *samplesWritten = 0;
+    if (bytesWritten)
+        *bytesWritten = 0;
+    Impl& m = *impl_;
+    if (stream < 0 || static_cast<size_t>(stream) >= m.streams.size() || lStart < -1 ||
+        lSamples < 0 || bytes < 0 || (bytes > 0 && !data))
+        return AVIERR_BADPARAM;
+    if (m.finished)
+        return AVIERR_UNSUPPORTED;
+    if (m.result != AVIERR_OK)
+        return m.result;
+    if (!m.laidOut) {
+        const HRESULT hr = m.LayOut();
+        if (hr != AVIERR_OK)
+            return hr;
+    }
+
+    Stream& s = m.streams[static_cast<size_t>(stream)];
+    const int64_t first = lStart == -1 ? int64_t{s.info.dwStart} : lStart;
+    const int64_t next = s.started ? s.start + static_cast<int64_t>(s.samples) : first;
+    const int64_t at = lStart == -1 ? next : lStart;
+    const bool key = s.isAudio || (flags & AVIIF_KEYFRAME) != 0;
+    const auto size = static_cast<uint32_t>(bytes);
+    constexpr int64_t kLast = std::numeric_limits<LONG>::max();
+
+    LONG counted = lSamples;
+    if (s.info.dwSampleSize == 0) {
+        if (lSamples > 1)
+            return AVIERR_UNSUPPORTED;
+        if (at < next)
+            return AVIERR_UNSUPPORTED;
+        if (at - next > kMaxGap || at >= kLast)
+            return AVIERR_BADPARAM;
+        if (!s.started) {
+            s.started = true;
+            s.start = at;
+        }
+        for (int64_t p = next; p < at; ++p) {
+            const HRESULT hr = m.AppendChunk(stream, nullptr, 0, false, 1);
+            if (hr != AVIERR_OK)
+                return hr;
+        }
+        counted = 1;
+    } else {
+        if (at != next)
+            return AVIERR_UNSUPPORTED;
+        if (at + lSamples > kLast)
+            return AVIERR_BADPARAM;
+        if (!s.started) {
+            s.started = true;
+            s.start = at;
+        }
+    }
+    const HRESULT hr = m.AppendChunk(stream, data, size, key, static_cast<uint32_t>(counted));
+    if (hr != AVIERR_OK)
+        return hr;
+    if (samplesWritten)
+        *samplesWritten = counted;
+    if (bytesWritten)
+        *bytesWritten = bytes;
+    return AVIERR_OK;
+}
+
+HRESULT AviWriter::Finish() {
+    return impl_->Finish();
+}
+
+int AviWriter::StreamCount() const {
+    return static_cast<int>(impl_->streams.size());
+}

@@ -1,0 +1,48 @@
+// AviWriter: writes an AVI file chunk by chunk in call order, completing headers and indexes at
+// the end; continues in OpenDML form ("AVIX", "indx", "ix##") once the first RIFF nears 1 GiB.
+#pragma once
+
+#include "engine/avi/AviTypes.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class AviWriter {
+public:
+    // Creates (or empties) the file. AVIERR_FILEOPEN when it cannot be created.
+    static HRESULT Create(const std::string& fileName, std::unique_ptr<AviWriter>& out);
+    ~AviWriter();
+
+    AviWriter(const AviWriter&) = delete;
+    AviWriter& operator=(const AviWriter&) = delete;
+
+    // Adds a stream described like psi (fccType, scale, rate, start, sample size, rectangle,
+    // name...); returns its number (0, 1, ...). Streams are added before the first sample.
+    HRESULT AddStream(const AVISTREAMINFOW& info, int& streamNumber);
+    HRESULT SetFormat(int stream, const void* format, size_t size);
+    // Format as set, for AVIStreamReadFormat on an output stream.
+    const std::vector<uint8_t>& Format(int stream) const;
+    // Stream description as it stands (dwLength counts what was written).
+    AVISTREAMINFOW StreamInfo(int stream) const;
+
+    // Appends lSamples samples at position lStart (platform rules: the first write fixes the
+    // stream's start; video-like streams get empty chunks for skipped positions; fixed-size
+    // streams must be written contiguously). Buffered; a failed write is AVIERR_FILEWRITE.
+    HRESULT Write(int stream, LONG lStart, LONG lSamples, const void* data, LONG bytes, DWORD flags,
+                  LONG* samplesWritten, LONG* bytesWritten);
+
+    // Writes the headers and indexes and flushes. Idempotent; returns the first error seen.
+    HRESULT Finish();
+
+    int StreamCount() const;
+
+    // Size at which a RIFF form is closed and the next one begun (default and upper bound
+    // 1 GiB). Tests lower it to reach the OpenDML form without writing gigabytes.
+    void SetRiffLimit(uint64_t bytes);
+
+private:
+    AviWriter();
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};

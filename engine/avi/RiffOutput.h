@@ -1,0 +1,86 @@
+// RiffOutput: what the AVI writer writes with - a little-endian record builder with RIFF chunk
+// helpers, and an output file with a large write buffer that reports every short write.
+#pragma once
+
+#include "engine/avi/AviTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace avi {
+
+// Little-endian record builder with RIFF chunk helpers: a chunk is opened with its size left
+// open and closed by filling the size in and padding to even.
+class Bytes {
+public:
+    std::vector<uint8_t> data;
+
+    void U8(uint8_t v) { data.push_back(v); }
+    void U16(uint16_t v) {
+        U8(static_cast<uint8_t>(v));
+        U8(static_cast<uint8_t>(v >> 8));
+    }
+    void U32(uint32_t v) {
+        U16(static_cast<uint16_t>(v));
+        U16(static_cast<uint16_t>(v >> 16));
+    }
+    void U64(uint64_t v) {
+        U32(static_cast<uint32_t>(v));
+        U32(static_cast<uint32_t>(v >> 32));
+    }
+    void I16(int16_t v) { U16(static_cast<uint16_t>(v)); }
+    void Raw(const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        data.insert(data.end(), b, b + n);
+    }
+    void Zeros(size_t n) { data.insert(data.end(), n, 0); }
+    size_t BeginChunk(FOURCC id) {
+        U32(id);
+        U32(0);
+        return data.size();
+    }
+    size_t BeginList(FOURCC listType) {
+        const size_t body = BeginChunk(FourCC("LIST"));
+        U32(listType);
+        return body;
+    }
+    void EndChunk(size_t body) {
+        const auto size = static_cast<uint32_t>(data.size() - body);
+        for (int i = 0; i < 4; ++i)
+            data[body - 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (8 * i));
+        if (size & 1)
+            U8(0);
+    }
+};
+
+// Output file with a large write buffer. Every write reports whether all of it reached the
+// system; DiskEnd tells how far the appended data got when one did not.
+class BufferedFile {
+public:
+    bool Open(const std::string& name);
+
+    uint64_t Pos() const { return bufStart_ + buf_.size(); }
+    uint64_t DiskEnd() const { return bufStart_; }
+
+    bool Append(const void* p, size_t n);
+    bool Flush();
+    // Overwrites bytes already appended.
+    bool Patch(uint64_t pos, const void* p, size_t n);
+    // Forgets a failure and continues appending at pos (which may lie before the end).
+    void Restart(uint64_t pos);
+    bool Close();
+
+private:
+    bool Seek(uint64_t pos);
+    bool Put(const void* p, size_t n);
+
+    std::filebuf file_;
+    std::vector<uint8_t> buf_;
+    uint64_t bufStart_ = 0; // file position of buf_[0]; all before it was written
+    bool failed_ = false;
+};
+
+} // namespace avi

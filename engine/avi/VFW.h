@@ -1,0 +1,53 @@
+// VFW: our AVIFile service - the operations of the platform's Video for Windows AVIFile interface,
+// implemented on our own AVI reader and writer. Frame getters attach from the decoder's side
+// (engine/decode/FrameGetter.h).
+#pragma once
+
+#include "engine/avi/AviTypes.h"
+
+#include <memory>
+#include <string>
+
+// Opaque handles. Every handle holds a reference; release each stream before its file.
+struct AviFileObject;
+struct AviStreamObject;
+using PAVIFILE = AviFileObject*;
+using PAVISTREAM = AviStreamObject*;
+
+void AVIFileInit();
+void AVIFileExit();
+
+// FileName is UTF-8. Reading: OF_READ / OF_SHARE_DENY_WRITE. Writing: OF_CREATE | OF_WRITE
+// creates (or empties) the file. The handler argument is accepted and ignored.
+HRESULT AVIFileOpenW(PAVIFILE* ppfile, const std::string& fileName, UINT mode, const void* handler);
+HRESULT AVIFileInfoW(PAVIFILE pfile, AVIFILEINFOW* pfi, LONG lSize);
+HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam);
+HRESULT AVIFileCreateStreamW(PAVIFILE pfile, PAVISTREAM* ppavi, const AVISTREAMINFOW* psi);
+// Extension of ours: completes an output file (headers, indexes, flush) and reports a failed or
+// short write, which AVIFileRelease, returning a reference count, cannot. Release still follows.
+HRESULT AVIFileFinish(PAVIFILE pfile);
+ULONG AVIFileRelease(PAVIFILE pfile);
+
+HRESULT AVIStreamInfoW(PAVISTREAM pavi, AVISTREAMINFOW* psi, LONG lSize);
+HRESULT AVIStreamReadFormat(PAVISTREAM pavi, LONG lPos, void* lpFormat, LONG* lpcbFormat);
+HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, const void* lpFormat, LONG cbFormat);
+HRESULT AVIStreamRead(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
+                      LONG* plBytes, LONG* plSamples);
+HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, const void* lpBuffer,
+                       LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten);
+LONG AVIStreamFindSample(PAVISTREAM pavi, LONG lPos, LONG lFlags);
+LONG AVIStreamStart(PAVISTREAM pavi);
+LONG AVIStreamLength(PAVISTREAM pavi);
+LONG AVIStreamSampleToTime(PAVISTREAM pavi, LONG lSample);
+LONG AVIStreamTimeToSample(PAVISTREAM pavi, LONG lTime);
+ULONG AVIStreamRelease(PAVISTREAM pavi);
+
+// Something a layer above the container keeps with a stream (the decoder keeps its state
+// there, so that stepping does not start over at every getter). It dies with the stream's last
+// release. Exchanging puts Attachment in place and hands back what was there; callers that share
+// a stream between threads take the attachment out while they use it.
+struct AviStreamAttachment {
+    virtual ~AviStreamAttachment() = default;
+};
+std::unique_ptr<AviStreamAttachment>
+AVIStreamExchangeAttachment(PAVISTREAM pavi, std::unique_ptr<AviStreamAttachment> Attachment);

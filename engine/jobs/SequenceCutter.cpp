@@ -1,0 +1,283 @@
+// SequenceCutter: the lossless cut - TAVIExtractor::CreateOutput and SaveRange, and the copy plan
+// they follow.
+#include "engine/jobs/SequenceCutter.h"
+
+#include "engine/avi/EngineErrors.h"
+#include "engine/decode/Mp3Frames.h"
+#include "engine/jobs/U_AVIExtractor.h"
+
+#include "support/files/ReadOnlyFile.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace cut {
+
+void OrderForSinglePass(std::vector<CopyItem>& items) {
+    // Offsets of one stream are made non-decreasing first, so that the merge below can never
+    // swap two items of the same stream.
+    uint64_t floor[2] = {0, 0};
+    for (CopyItem& item : items) {
+        uint64_t& f = floor[item.OutStream == 0 ? 0 : 1];
+        item.SourceOffset = std::max(item.SourceOffset, f);
+        f = item.SourceOffset;
+    }
+    std::stable_sort(items.begin(), items.end(), [](const CopyItem& a, const CopyItem& b) {
+        return a.SourceOffset < b.SourceOffset;
+    });
+}
+
+uint8_t FrameProgress(LONG frame, LONG first, LONG last) {
+    if (last <= first)
+        return 100;
+    const int64_t done = static_cast<int64_t>(frame) - first;
+    return static_cast<uint8_t>(std::clamp<int64_t>(done * 100 / (int64_t{last} - first), 0, 100));
+}
+
+} // namespace cut
+
+namespace {
+
+using cut::CopyItem;
+
+void Check(HRESULT hr, const char* what) {
+    if (hr != AVIERR_OK)
+        RaiseAviError(what, hr);
+}
+
+// The whole format of a stream, whatever its size: codec extradata makes many video formats
+// longer than a bare header, and longer audio formats exist too.
+std::vector<uint8_t> ReadWholeFormat(PAVISTREAM stream) {
+    LONG size = 0;
+    Check(AVIStreamReadFormat(stream, 0, nullptr, &size), "StreamReadFormat");
+    std::vector<uint8_t> format(static_cast<size_t>(std::max<LONG>(size, 0)));
+    if (!format.empty())
+        Check(AVIStreamReadFormat(stream, 0, format.data(), &size), "StreamReadFormat");
+    return format;
+}
+
+PAVISTREAM CreateStreamLike(PAVIFILE out, const AVISTREAMINFOW& info, PAVISTREAM source) {
+    PAVISTREAM stream = nullptr;
+    Check(AVIFileCreateStreamW(out, &stream, &info), "CreateStream");
+    const std::vector<uint8_t> format = ReadWholeFormat(source);
+    const HRESULT hr =
+        AVIStreamSetFormat(stream, 0, format.data(), static_cast<LONG>(format.size()));
+    if (hr != AVIERR_OK) {
+        AVIStreamRelease(stream);
+        RaiseAviError("StreamSetFormat", hr);
+    }
+    return stream;
+}
+
+uint64_t OffsetOf(PAVISTREAM stream, LONG sample) {
+    const LONG offset = AVIStreamFindSample(stream, sample, FIND_PREV | FIND_OFFSET);
+    return offset < 0 ? 0 : static_cast<uint64_t>(offset);
+}
+
+// Moves a byte position of MP3 data counted in bytes forward to the first frame header at or
+// after it, so that a range holds whole frames. Stays put when no frame follows within reach.
+LONG AlignToMp3Frame(PAVISTREAM audio, LONG position) {
+    const LONG end = AVIStreamStart(audio) + AVIStreamLength(audio);
+    constexpr LONG kWindow = 16 * 1024; // several of the largest frames
+    std::vector<uint8_t> window;
+    for (LONG from = position; from < end; from += kWindow / 2) {
+        const LONG want = std::min<LONG>(kWindow, end - from);
+        window.resize(static_cast<size_t>(want));
+        LONG bytes = 0;
+        if (AVIStreamRead(audio, from, want, window.data(), want, &bytes, nullptr) != AVIERR_OK)
+            return position;
+        window.resize(static_cast<size_t>(bytes));
+        // Near the end of the window a frame cannot be confirmed; the next window sees it.
+        const bool last = from + bytes >= end;
+        const size_t limit = last ? window.size() : window.size() / 2 + 8;
+        if (const auto found = mp3::FindFrameStart(window.data(), window.size(), 0);
+            found && (*found < limit || last))
+            return from + static_cast<LONG>(*found);
+        if (bytes <= 0)
+            break;
+    }
+    return position;
+}
+
+struct AudioSpan {
+    LONG A0 = 0; // first sample of the source audio stream
+    LONG a0 = 0; // first sample copied
+    LONG a1 = 0; // end of the copy (excluded on the service path, included on the chunk path)
+    bool valid = false;
+};
+
+AudioSpan ComputeAudioSpan(const TAVIExtractor& x, LONG first, LONG last) {
+    AudioSpan span;
+    span.A0 = AVIStreamStart(x.AudioStream);
+    // Both ends are the start times of frames: the audio ends where the last frame begins.
+    const LONG t0 = AVIStreamSampleToTime(x.VideoStream, first);
+    const LONG t1 = AVIStreamSampleToTime(x.VideoStream, last);
+    if (t0 < 0 || t1 < 0)
+        return span;
+    span.a0 = AVIStreamTimeToSample(x.AudioStream, t0);
+    span.a1 = AVIStreamTimeToSample(x.AudioStream, t1);
+    span.valid = span.a0 >= 0 && span.a1 >= 0;
+    // MP3 counted in bytes would otherwise start and end inside frames.
+    if (span.valid && !x.UseChunkIndex && x.IsMP3 && x.AudioInfo.dwSampleSize == 1) {
+        span.a0 = AlignToMp3Frame(x.AudioStream, span.a0);
+        span.a1 = std::max(span.a0, AlignToMp3Frame(x.AudioStream, span.a1));
+    }
+    return span;
+}
+
+void AddVideoItems(const TAVIExtractor& x, LONG first, LONG last, std::vector<CopyItem>& items) {
+    for (LONG i = first; i <= last && i >= first; ++i) {
+        CopyItem item;
+        item.OutStream = 0;
+        item.Position = i;
+        item.OutPosition = i - first;
+        item.Key = AVIStreamFindSample(x.VideoStream, i, FIND_KEY) == i;
+        item.SourceOffset = OffsetOf(x.VideoStream, i);
+        items.push_back(item);
+        if (i == INT32_MAX)
+            break;
+    }
+}
+
+// Service path: the samples [a0, a1), one item per source chunk (or part of one) so that they
+// interleave with the video as they did in the source.
+void AddServiceAudioItems(const TAVIExtractor& x, const AudioSpan& s,
+                          std::vector<CopyItem>& items) {
+    for (LONG pos = s.a0; pos < s.a1;) {
+        LONG bytes = 0;
+        LONG samples = 0;
+        Check(AVIStreamRead(x.AudioStream, pos, AVISTREAMREAD_CONVENIENT, nullptr, 0, &bytes,
+                            &samples),
+              "StreamRead");
+        if (samples <= 0)
+            break;
+        CopyItem item;
+        item.OutStream = 1;
+        item.Position = pos;
+        item.Samples = std::min(samples, s.a1 - pos);
+        item.OutPosition = s.A0 + (pos - s.a0);
+        item.SourceOffset = OffsetOf(x.AudioStream, pos);
+        items.push_back(item);
+        pos += item.Samples;
+    }
+}
+
+// Chunk-list path: chunks a0 to a1 inclusive, counted from the stream's first sample, one chunk
+// taken as one sample; only chunks the list really holds.
+void AddChunkListItems(const TAVIExtractor& x, const AudioSpan& s, std::vector<CopyItem>& items) {
+    const auto& chunks = x.Scanner->Chunks;
+    const int64_t from = std::max<int64_t>(int64_t{s.a0} - s.A0, 0);
+    const int64_t to = std::min<int64_t>(int64_t{s.a1} - s.A0, int64_t(chunks.size()) - 1);
+    for (int64_t j = from; j <= to; ++j) {
+        const TAviIndexEntry& entry = chunks[static_cast<size_t>(j)];
+        CopyItem item;
+        item.OutStream = 1;
+        item.FromChunkList = true;
+        item.Position = static_cast<LONG>(j);
+        item.OutPosition = static_cast<LONG>(s.A0 + (j - from));
+        item.Size = entry.Size;
+        item.SourceOffset = x.Scanner->DataPosition(entry);
+        items.push_back(item);
+    }
+}
+
+// Releases whatever the cut holds on every exit, completing the output so that even a failed
+// cut leaves a readable file of what was written.
+struct OutputGuard {
+    TAVIExtractor& x;
+    PAVISTREAM video = nullptr;
+    PAVISTREAM audio = nullptr;
+
+    HRESULT Finish() {
+        if (audio)
+            AVIStreamRelease(audio);
+        if (video)
+            AVIStreamRelease(video);
+        audio = video = nullptr;
+        HRESULT hr = AVIERR_OK;
+        if (x.OutputFile) {
+            hr = AVIFileFinish(x.OutputFile);
+            AVIFileRelease(x.OutputFile);
+            x.OutputFile = nullptr;
+        }
+        x.Writing = false;
+        return hr;
+    }
+    ~OutputGuard() { Finish(); }
+};
+
+} // namespace
+
+void TAVIExtractor::CreateOutput(const std::string& OutputName) {
+    if (!Valid)
+        return;
+    PAVIFILE out = nullptr;
+    const HRESULT hr = AVIFileOpenW(&out, OutputName, OF_CREATE | OF_WRITE, nullptr);
+    if (hr != AVIERR_OK)
+        RaiseAviError("FileOpen", hr);
+    OutputFile = out;
+    Writing = true;
+}
+
+void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
+    auto held = AcquireLock();
+    OutputGuard guard{*this};
+    if (!Valid || !OutputFile)
+        return;
+
+    guard.video = CreateStreamLike(OutputFile, VideoInfo, VideoStream);
+    if (HasAudio)
+        guard.audio = CreateStreamLike(OutputFile, AudioInfo, AudioStream);
+
+    const LONG first = CutStartFrame(FirstFrame);
+
+    std::vector<CopyItem> items;
+    AddVideoItems(*this, first, LastFrame, items);
+    if (HasAudio && AudioReadable) {
+        const AudioSpan span = ComputeAudioSpan(*this, first, LastFrame);
+        if (span.valid && UseChunkIndex && Scanner)
+            AddChunkListItems(*this, span, items);
+        else if (span.valid && !UseChunkIndex)
+            AddServiceAudioItems(*this, span, items);
+    }
+    cut::OrderForSinglePass(items);
+
+    // The chunk-list path reads the source itself, only ever for reading.
+    std::unique_ptr<ReadOnlyFile> direct;
+    if (UseChunkIndex)
+        direct = std::make_unique<ReadOnlyFile>(FileName);
+    std::vector<uint8_t> buffer;
+    for (const CopyItem& item : items) {
+        if (item.FromChunkList) {
+            buffer.resize(item.Size);
+            if (!direct->IsOpen() ||
+                !direct->ReadExactly(item.SourceOffset, buffer.data(), item.Size))
+                RaiseAviError("StreamRead", AVIERR_FILEREAD);
+            Check(AVIStreamWrite(guard.audio, item.OutPosition, 1, buffer.data(),
+                                 static_cast<LONG>(item.Size), 0, nullptr, nullptr),
+                  "StreamWrite");
+            continue;
+        }
+        PAVISTREAM source = item.OutStream == 0 ? VideoStream : AudioStream;
+        PAVISTREAM target = item.OutStream == 0 ? guard.video : guard.audio;
+        LONG bytes = 0;
+        LONG samples = 0;
+        Check(AVIStreamRead(source, item.Position, item.Samples, nullptr, 0, &bytes, &samples),
+              "StreamRead");
+        buffer.resize(static_cast<size_t>(std::max<LONG>(bytes, 0)));
+        Check(AVIStreamRead(source, item.Position, item.Samples, buffer.data(), bytes, &bytes,
+                            &samples),
+              "StreamRead");
+        Check(AVIStreamWrite(target, item.OutPosition, samples, buffer.data(), bytes,
+                             item.Key ? AVIIF_KEYFRAME : 0, nullptr, nullptr),
+              "StreamWrite");
+        if (item.OutStream == 0 && OnProgress)
+            OnProgress(cut::FrameProgress(item.Position, first, LastFrame));
+    }
+
+    const HRESULT finished = guard.Finish();
+    if (OnProgress)
+        OnProgress(0);
+    if (finished != AVIERR_OK)
+        RaiseAviError("StreamWrite", finished);
+}
