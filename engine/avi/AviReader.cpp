@@ -5,7 +5,9 @@
 #include "support/files/ByteOrder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace avi {
 
@@ -22,6 +24,9 @@ constexpr size_t kMaxFormat = 1u << 20;
 constexpr size_t kMaxName = 256;
 constexpr int kMaxRecDepth = 4;
 constexpr size_t kMaxTopLevelChunks = 1u << 16;
+// No real file holds this many chunks (it is 93 hours of 25 fps video with an audio chunk per
+// frame); a file claiming more is refused, so that a forged one cannot take the memory.
+constexpr uint64_t kMaxChunks = uint64_t{1} << 23;
 // Indexes are read in blocks of this size.
 constexpr size_t kIndexBlock = 1u << 20;
 // Walking a "movi" list reads chunk headers through a window of this size.
@@ -79,6 +84,8 @@ struct AviReader::Parser {
     // bound what entries pointing at the same data again and again can cost.
     uint64_t entryBudget;
     std::vector<uint64_t> streamBytes;
+    uint64_t chunksIndexed = 0;
+    bool tooManyChunks = false; // more than kMaxChunks: the open fails
     // Set when a header list turned out to overrun the chunks after it: where they begin.
     uint64_t resumeAt = 0;
 
@@ -96,6 +103,14 @@ struct AviReader::Parser {
     void ParseIndx(size_t stream, const uint8_t* p, size_t n);
     void AddEntry(size_t stream, uint64_t data, uint32_t size, bool key);
     void AddStdEntry(size_t stream, uint64_t base, uint32_t offset, uint32_t sizeAndFlag);
+    // Whether a chunk whose data starts at data has its header inside a "movi" list (or after
+    // one, before the next).
+    bool InMovi(uint64_t data) const;
+    // Size of an idx1 entry, mended from the chunk header it points at when the entry's own
+    // runs past the end of the file; nullopt when the entry cannot be placed at all.
+    std::optional<uint32_t> Idx1EntrySize(uint32_t id, uint64_t data, uint32_t size);
+    // Notes a planned number of chunks; false (and the open fails) past kMaxChunks.
+    bool Plan(uint64_t chunks);
     void BuildOpenDml(size_t stream);
     bool BuildIdx1(const std::vector<bool>& want);
     // Walks the "movi" lists from number first on.
@@ -186,6 +201,8 @@ HRESULT AviReader::Parser::Run() {
         }
     }
     WalkUnindexedTail();
+    if (tooManyChunks)
+        return AVIERR_MEMORY;
     for (StreamModel& s : r.streams_) {
         // A video chunk is one frame whatever dwSampleSize says; other streams with a sample
         // size count bytes. Key flags only mean something for video, and a walked index has
@@ -219,12 +236,15 @@ HRESULT AviReader::Parser::HandleChild(uint64_t pos, uint32_t id, uint32_t size,
     const uint64_t dataStart = pos + 8;
     const uint64_t available = dataStart <= fileSize ? fileSize - dataStart : 0;
     if (id == kList) {
-        if (size < 4 || available < 4)
+        // A size of 0 is what a capture program that never finished the file leaves on "movi".
+        if ((size < 4 && size != 0) || available < 4)
             return AVIERR_OK;
         uint8_t type[4];
         if (!r.ReadAt(dataStart, type, 4))
             return AVIERR_FILEREAD;
         const uint32_t listType = Le32(type);
+        if (size == 0 && listType != kMovi)
+            return AVIERR_OK;
         if (listType == kHdrl && firstPart && !sawHeaders) {
             sawHeaders = true;
             const uint64_t bytes =
@@ -237,9 +257,11 @@ HRESULT AviReader::Parser::HandleChild(uint64_t pos, uint32_t id, uint32_t size,
             if (end < buf.size())
                 resumeAt = dataStart + 4 + end;
         } else if (listType == kMovi) {
-            // Capture programs that never finished the file leave the size 0.
             const uint64_t end = size == 0 ? fileSize : std::min(dataStart + size, fileSize);
             movis.push_back({dataStart, dataStart + 4, end});
+            // Unfinished: the list runs to the end of the file, nothing follows it.
+            if (size == 0)
+                resumeAt = fileSize;
         }
     } else if (id == kIdx1 && !haveIdx1) {
         haveIdx1 = true;
@@ -357,11 +379,47 @@ void AviReader::Parser::ParseIndx(size_t stream, const uint8_t* p, size_t n) {
 }
 
 void AviReader::Parser::AddEntry(size_t stream, uint64_t data, uint32_t size, bool key) {
-    if (entryBudget == 0 || streamBytes[stream] + size > fileSize)
+    if (entryBudget == 0 || size > IndexedChunk::kMaxSize || streamBytes[stream] + size > fileSize)
         return;
+    if (chunksIndexed >= kMaxChunks) {
+        tooManyChunks = true;
+        return;
+    }
     --entryBudget;
+    ++chunksIndexed;
     streamBytes[stream] += size;
     r.streams_[stream].index.Add(data, size, key);
+}
+
+bool AviReader::Parser::Plan(uint64_t chunks) {
+    if (chunks > kMaxChunks)
+        tooManyChunks = true;
+    return !tooManyChunks;
+}
+
+bool AviReader::Parser::InMovi(uint64_t data) const {
+    if (data < 8)
+        return false;
+    const uint64_t header = data - 8;
+    // A list whose size was written too small still owns the chunks up to the next one.
+    for (size_t i = 0; i < movis.size(); ++i) {
+        const uint64_t end = i + 1 < movis.size() ? movis[i + 1].start : fileSize;
+        if (header >= movis[i].start && header < std::max(end, movis[i].end))
+            return true;
+    }
+    return false;
+}
+
+std::optional<uint32_t> AviReader::Parser::Idx1EntrySize(uint32_t id, uint64_t data,
+                                                         uint32_t size) {
+    if (data <= fileSize && size <= fileSize - data)
+        return size;
+    // The entry's size runs past the end: the chunk's own header tells the truth when the entry
+    // points at it, and a chunk cut short by the end of the file keeps what is there.
+    uint8_t h[8];
+    if (data < 8 || data > fileSize || !r.ReadAt(data - 8, h, sizeof h) || Le32(h) != id)
+        return std::nullopt;
+    return static_cast<uint32_t>(std::min<uint64_t>(Le32(h + 4), fileSize - data));
 }
 
 void AviReader::Parser::AddStdEntry(size_t stream, uint64_t base, uint32_t offset,
@@ -372,7 +430,9 @@ void AviReader::Parser::AddStdEntry(size_t stream, uint64_t base, uint32_t offse
         return;
     const uint64_t data = base + offset;
     const uint32_t size = sizeAndFlag & 0x7FFFFFFFu;
-    if (data < 8 || data > fileSize || size > fileSize - data)
+    // Entries past the real ones (a count larger than the chunk) read as zeros and would point
+    // at the list's own header again and again: only chunks inside a "movi" list count.
+    if (data < 8 || data > fileSize || size > fileSize - data || !InMovi(data))
         return;
     AddEntry(stream, data, size, (sizeAndFlag & 0x80000000u) == 0);
 }
@@ -408,12 +468,18 @@ void AviReader::Parser::BuildOpenDml(size_t stream) {
         if (type != kIndexOfChunks || stride < 8 || cb < 24)
             continue;
         const uint64_t entriesStart = super.offset + 32;
-        const uint64_t room = std::min<uint64_t>(cb - 24, fileSize - entriesStart);
+        uint64_t room = std::min<uint64_t>(cb - 24, fileSize - entriesStart);
+        // The super index says how long the chunk is too (with its header or, for some
+        // writers, without): entries are read only as far as both allow.
+        if (super.size >= 24)
+            room = std::min<uint64_t>(room, super.size - 24);
         const uint64_t count =
             std::min({uint64_t{Le32(h + 12)}, room / stride, entryBudget - planned});
         planned += count;
         parts.push_back({entriesStart, count, Le64(h + 20), stride});
     }
+    if (!Plan(chunksIndexed + std::min(planned, entryBudget)))
+        return;
     index.Reserve(static_cast<size_t>(std::min(planned, entryBudget)));
 
     if (inlineCount > 0) {
@@ -461,13 +527,19 @@ bool AviReader::Parser::BuildIdx1(const std::vector<bool>& want) {
     for (const bool fill : {false, true}) {
         if (fill) {
             uint64_t valid = 0;
+            uint64_t wanted = 0;
             for (size_t i = 0; i < want.size(); ++i) {
                 valid += counts[i];
-                if (want[i])
-                    r.streams_[i].index.Reserve(static_cast<size_t>(counts[i]));
+                wanted += want[i] ? counts[i] : 0;
             }
             if (valid == 0)
                 return false;
+            if (!Plan(chunksIndexed + wanted))
+                return true;
+            for (size_t i = 0; i < want.size(); ++i) {
+                if (want[i])
+                    r.streams_[i].index.Reserve(static_cast<size_t>(counts[i]));
+            }
         }
         for (uint64_t done = 0; done < entries;) {
             const uint64_t now = std::min(perBlock, entries - done);
@@ -489,13 +561,14 @@ bool AviReader::Parser::BuildIdx1(const std::vector<bool>& want) {
                 if (stream < 0 || static_cast<size_t>(stream) >= want.size())
                     continue;
                 const uint64_t data = *base + offset + 8;
-                if (data > fileSize || size > fileSize - data)
+                const std::optional<uint32_t> mended = Idx1EntrySize(id, data, size);
+                if (!mended)
                     continue;
                 const auto n = static_cast<size_t>(stream);
                 if (!fill)
                     ++counts[n];
                 else if (want[n])
-                    AddEntry(n, data, size, (flags & AVIIF_KEYFRAME) != 0);
+                    AddEntry(n, data, *mended, (flags & AVIIF_KEYFRAME) != 0);
             }
             done += now;
         }
@@ -545,7 +618,7 @@ void AviReader::Parser::WalkList(uint64_t start, uint64_t end, int depth,
                                  const std::vector<bool>& want, std::vector<uint8_t>& window,
                                  uint64_t& windowPos, bool& stop) {
     uint64_t pos = start;
-    while (!stop && pos + 8 <= end) {
+    while (!stop && !tooManyChunks && pos + 8 <= end) {
         // Chunk headers come through a window of the file so that the walk reads in big
         // blocks, skipping chunk data without reading it.
         if (pos < windowPos || pos + 12 > windowPos + window.size()) {
@@ -586,15 +659,21 @@ void AviReader::Parser::WalkList(uint64_t start, uint64_t end, int depth,
 
 AviReader::~AviReader() = default;
 
-HRESULT AviReader::Open(const std::string& path, std::unique_ptr<AviReader>& out) {
+HRESULT AviReader::Open(const std::string& path, std::unique_ptr<AviReader>& out,
+                        int* systemError) {
     out.reset();
     std::unique_ptr<AviReader> reader(new AviReader());
     reader->file_ = std::make_unique<ReadOnlyFile>(path);
-    if (!reader->file_->IsOpen())
+    if (!reader->file_->IsOpen()) {
+        if (systemError)
+            *systemError = reader->file_->Error();
         return AVIERR_FILEOPEN;
+    }
     reader->fileSize_ = reader->file_->Size();
     Parser parser(*reader);
     const HRESULT hr = parser.Run();
+    if (hr == AVIERR_MEMORY && systemError)
+        *systemError = EFBIG; // more chunks than any real file holds
     if (hr != AVIERR_OK)
         return hr;
     out = std::move(reader);

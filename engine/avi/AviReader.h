@@ -63,9 +63,12 @@ struct StreamModel {
 class AviReader {
 public:
     // Opens and parses the file. AVIERR_FILEOPEN when it cannot be opened, AVIERR_FILEREAD on
-    // a read error, AVIERR_BADFORMAT when it is no AVI file or lacks its headers. A damaged or
+    // a read error, AVIERR_BADFORMAT when it is no AVI file or lacks its headers, AVIERR_MEMORY
+    // (EFBIG) when it holds more than 2^23 chunks, far more than any real file. A damaged or
     // truncated file otherwise opens with what can be found in it.
-    static HRESULT Open(const std::string& path, std::unique_ptr<AviReader>& out);
+    // *systemError, when asked for, gets the errno of a file that cannot be opened.
+    static HRESULT Open(const std::string& path, std::unique_ptr<AviReader>& out,
+                        int* systemError = nullptr);
     ~AviReader();
 
     AviReader(const AviReader&) = delete;

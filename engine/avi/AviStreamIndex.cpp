@@ -11,11 +11,12 @@ constexpr int64_t kMaxSamples = std::numeric_limits<int32_t>::max();
 }
 
 void AviStreamIndex::Add(uint64_t offset, uint32_t size, bool key) {
-    chunks_.push_back({offset, size, key ? 1u : 0u});
+    chunks_.push_back(
+        {offset, (size & IndexedChunk::kMaxSize) | (key ? IndexedChunk::kKeyBit : 0)});
 }
 
 void AviStreamIndex::Finish(uint32_t sampleSize, bool allKey) {
-    chunks_.shrink_to_fit();
+    // Not shrunk: the copy would briefly cost more than the slack it saves.
     sampleSize_ = sampleSize;
     // A byte-counted stream has no frames to key on: any sample is a place to start.
     allKey_ = allKey || sampleSize > 0;
@@ -28,7 +29,7 @@ void AviStreamIndex::Finish(uint32_t sampleSize, bool allKey) {
         byteStart_.reserve(chunks_.size() + 1);
     } else if (!allKey_) {
         const auto keyCount = static_cast<size_t>(std::count_if(
-            chunks_.begin(), chunks_.end(), [](const IndexedChunk& c) { return c.key != 0; }));
+            chunks_.begin(), chunks_.end(), [](const IndexedChunk& c) { return c.Key(); }));
         // Intra-only video needs no list.
         if (keyCount == chunks_.size())
             allKey_ = true;
@@ -39,13 +40,13 @@ void AviStreamIndex::Finish(uint32_t sampleSize, bool allKey) {
         const IndexedChunk& c = chunks_[i];
         if (sampleSize > 0) {
             byteStart_.push_back(totalBytes_);
-            if (c.size % sampleSize != 0)
+            if (c.Size() % sampleSize != 0)
                 wholeSamples_ = false;
-        } else if (!allKey_ && c.key) {
+        } else if (!allKey_ && c.Key()) {
             keys_.push_back(static_cast<uint32_t>(i));
         }
-        totalBytes_ += c.size;
-        largest_ = std::max(largest_, c.size);
+        totalBytes_ += c.Size();
+        largest_ = std::max(largest_, c.Size());
     }
     if (sampleSize > 0) {
         byteStart_.push_back(totalBytes_);
@@ -73,7 +74,7 @@ int64_t AviStreamIndex::SamplesLeftInChunk(int64_t s) const {
     if (sampleSize_ == 0)
         return 1;
     const Location at = Locate(s);
-    const int64_t whole = (chunks_[at.chunk].size - at.byteInChunk) / sampleSize_;
+    const int64_t whole = (chunks_[at.chunk].Size() - at.byteInChunk) / sampleSize_;
     return std::clamp<int64_t>(whole, 1, sampleCount_ - s);
 }
 
@@ -84,7 +85,7 @@ uint64_t AviStreamIndex::BytesOf(int64_t s, int64_t count) const {
         return static_cast<uint64_t>(count) * sampleSize_;
     uint64_t bytes = 0;
     for (int64_t i = s; i < s + count; ++i)
-        bytes += chunks_[static_cast<size_t>(i)].size;
+        bytes += chunks_[static_cast<size_t>(i)].Size();
     return bytes;
 }
 
@@ -127,7 +128,7 @@ int64_t AviStreamIndex::PrevNonEmpty(int64_t s) const {
     if (sampleSize_ > 0)
         return s;
     for (; s >= 0; --s) {
-        if (chunks_[static_cast<size_t>(s)].size > 0)
+        if (chunks_[static_cast<size_t>(s)].Size() > 0)
             return s;
     }
     return -1;
@@ -140,7 +141,7 @@ int64_t AviStreamIndex::NextNonEmpty(int64_t s) const {
     if (sampleSize_ > 0)
         return s;
     for (; s < sampleCount_; ++s) {
-        if (chunks_[static_cast<size_t>(s)].size > 0)
+        if (chunks_[static_cast<size_t>(s)].Size() > 0)
             return s;
     }
     return -1;

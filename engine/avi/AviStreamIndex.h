@@ -8,12 +8,20 @@
 
 namespace avi {
 
+// 12 bytes: the key flag rides in the top bit of the size (no chunk reaches 2 GiB; bigger sizes
+// are refused by Add's callers).
+#pragma pack(push, 4)
 struct IndexedChunk {
-    uint64_t offset = 0; // file position of the chunk's data (after its 8-byte header)
-    uint32_t size = 0;   // bytes of data
-    uint32_t key = 0;    // 1 for a key frame
+    uint64_t offset = 0;     // file position of the chunk's data (after its 8-byte header)
+    uint32_t sizeAndKey = 0; // bytes of data, and kKeyBit for a key frame
+
+    static constexpr uint32_t kKeyBit = 0x80000000u;
+    static constexpr uint32_t kMaxSize = 0x7FFFFFFFu;
+    uint32_t Size() const { return sizeAndKey & kMaxSize; }
+    bool Key() const { return (sizeAndKey & kKeyBit) != 0; }
 };
-static_assert(sizeof(IndexedChunk) == 16);
+#pragma pack(pop)
+static_assert(sizeof(IndexedChunk) == 12);
 
 // Samples are counted from 0 here; the stream's dwStart is the caller's business.
 //
@@ -21,11 +29,13 @@ static_assert(sizeof(IndexedChunk) == 16);
 // sampleSize > 0: the stream is a run of bytes cut into samples of sampleSize bytes that may
 // cross chunk boundaries; a trailing partial sample does not count.
 //
-// Memory: 16 bytes per chunk, plus 8 per chunk for byte-counted streams (running byte total)
-// and 4 per key frame when not every sample is a key frame.
+// Memory: 12 bytes per chunk (up to twice that while an index of unknown length grows), plus 8
+// per chunk for byte-counted streams (running byte total) and 4 per key frame when not every
+// sample is a key frame: at most 32 bytes per chunk.
 class AviStreamIndex {
 public:
     void Reserve(size_t chunks) { chunks_.reserve(chunks); }
+    // size is at most IndexedChunk::kMaxSize.
     void Add(uint64_t offset, uint32_t size, bool key);
     // Completes the index after the last Add. allKey: every sample counts as a key frame,
     // whatever the chunk flags say.

@@ -177,7 +177,7 @@ HRESULT ReadSamples(const avi::AviReader& r, const AviStreamIndex& idx, int64_t 
                     uint8_t* out) {
     if (idx.SampleSize() == 0) {
         const avi::IndexedChunk& c = idx.Chunk(static_cast<size_t>(s));
-        return r.ReadAt(c.offset, out, c.size) ? AVIERR_OK : AVIERR_FILEREAD;
+        return r.ReadAt(c.offset, out, c.Size()) ? AVIERR_OK : AVIERR_FILEREAD;
     }
     uint64_t remaining = idx.BytesOf(s, count);
     AviStreamIndex::Location at = idx.Locate(s);
@@ -187,7 +187,7 @@ HRESULT ReadSamples(const avi::AviReader& r, const AviStreamIndex& idx, int64_t 
         if (chunk >= idx.ChunkCount())
             return AVIERR_FILEREAD;
         const avi::IndexedChunk& c = idx.Chunk(chunk);
-        const uint64_t take = std::min<uint64_t>(remaining, c.size - inChunk);
+        const uint64_t take = std::min<uint64_t>(remaining, c.Size() - inChunk);
         if (take > 0 && !r.ReadAt(c.offset + inChunk, out, static_cast<size_t>(take)))
             return AVIERR_FILEREAD;
         out += take;
@@ -213,19 +213,21 @@ void AVIFileExit() {}
 // for reading; OF_WRITE or OF_READWRITE without OF_CREATE (changing a file in place) is not
 // offered: AVIERR_READONLY. Share flags mean nothing here.
 HRESULT AVIFileOpenW(PAVIFILE* ppfile, const std::string& fileName, UINT mode,
-                     const void* /*handler*/) {
+                     const void* /*handler*/, int* systemError) {
+    if (systemError)
+        *systemError = 0;
     if (!ppfile)
         return AVIERR_BADPARAM;
     *ppfile = nullptr;
     auto file = std::make_unique<AviFileObject>();
     if ((mode & OF_CREATE) != 0) {
-        const HRESULT hr = AviWriter::Create(fileName, file->writer);
+        const HRESULT hr = AviWriter::Create(fileName, file->writer, systemError);
         if (hr != AVIERR_OK)
             return hr;
     } else if ((mode & (OF_WRITE | OF_READWRITE)) != 0) {
         return AVIERR_READONLY;
     } else {
-        const HRESULT hr = avi::AviReader::Open(fileName, file->reader);
+        const HRESULT hr = avi::AviReader::Open(fileName, file->reader, systemError);
         if (hr != AVIERR_OK)
             return hr;
         file->streams.resize(file->reader->StreamCount(), nullptr);
@@ -369,6 +371,10 @@ HRESULT AVIFileFinish(PAVIFILE pfile) {
     return pfile->writer ? pfile->writer->Finish() : AVIERR_OK;
 }
 
+int AVIFileSystemError(PAVIFILE pfile) {
+    return pfile && pfile->writer ? pfile->writer->SystemError() : 0;
+}
+
 // Returns the references left. The last one completes a file being written and closes it.
 ULONG AVIFileRelease(PAVIFILE pfile) {
     if (!pfile)
@@ -466,7 +472,7 @@ HRESULT AVIStreamRead(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffe
     int64_t n = 1;
     int64_t bytes = 0;
     if (sampleSize == 0) {
-        bytes = idx.Chunk(static_cast<size_t>(s)).size;
+        bytes = idx.Chunk(static_cast<size_t>(s)).Size();
         if (lpBuffer && cbBuffer < bytes) {
             if (plBytes)
                 *plBytes = static_cast<LONG>(bytes);
@@ -553,12 +559,12 @@ LONG AVIStreamFindSample(PAVISTREAM pavi, LONG lPos, LONG lFlags) {
     const avi::IndexedChunk& chunk = idx.Chunk(at.chunk);
     switch (lFlags & FIND_RET) {
     case FIND_LENGTH:
-        return static_cast<LONG>(idx.SampleSize() == 0 ? 1 : chunk.size / idx.SampleSize());
+        return static_cast<LONG>(idx.SampleSize() == 0 ? 1 : chunk.Size() / idx.SampleSize());
     case FIND_OFFSET:
         return chunk.offset <= static_cast<uint64_t>(kLongMax) ? static_cast<LONG>(chunk.offset)
                                                                : -1;
     case FIND_SIZE:
-        return static_cast<LONG>(chunk.size & 0x7FFFFFFFu);
+        return static_cast<LONG>(chunk.Size());
     case FIND_INDEX:
         return static_cast<LONG>(at.chunk);
     default:

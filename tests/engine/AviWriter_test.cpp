@@ -258,8 +258,8 @@ void ExpectReaderReads(const std::string& file, const std::vector<Written>& writ
         const avi::AviStreamIndex& index = r->Stream(s).index;
         ASSERT_EQ(index.ChunkCount(), per[s].size()) << "stream " << s;
         for (size_t i = 0; i < per[s].size(); ++i) {
-            EXPECT_EQ(index.Chunk(i).size, per[s][i]->size) << s << ":" << i;
-            EXPECT_EQ(index.Chunk(i).key != 0, per[s][i]->key) << s << ":" << i;
+            EXPECT_EQ(index.Chunk(i).Size(), per[s][i]->size) << s << ":" << i;
+            EXPECT_EQ(index.Chunk(i).Key(), per[s][i]->key) << s << ":" << i;
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -142,6 +143,7 @@ TEST(VfwBadInput, HeadersClaimingTooMuch) {
         const char* tag;
         bool openDml;
         std::function<void(std::vector<uint8_t>&)> patch;
+        bool whole = false; // the damage can be seen through: the file reads as the original
     };
     const std::vector<Case> cases = {
         {"riff-size-0", false, [&](auto& f) { Put32(f, 4, 0); }},
@@ -172,6 +174,17 @@ TEST(VfwBadInput, HeadersClaimingTooMuch) {
         {"ix-entries-max", true, [&](auto& f) { Put32(f, find(f, "ix00") + 12, 0xFFFFFFFF); }},
         {"ix-size-max", true, [&](auto& f) { Put32(f, find(f, "ix00") + 4, 0xFFFFFFFF); }},
         {"ix-base-far", true, [&](auto& f) { Put32(f, find(f, "ix00") + 20 + 4, 0x40000000); }},
+        // A count and a chunk size claiming more than the super index says the chunk holds:
+        // the entries after the real ones (the next stream's index) are not frames.
+        {"ix-count-and-size-max", true,
+         [&](auto& f) {
+             Put32(f, find(f, "ix00") + 4, 0xFFFFFFF0);
+             Put32(f, find(f, "ix00") + 12, 50000);
+         },
+         true},
+        // Key frame 0's entry claims more than the file holds: its chunk header knows better.
+        {"idx1-key0-size-max", false,
+         [&](auto& f) { Put32(f, find(f, "00dc", find(f, "idx1")) + 12, 0x7FFFFFFF); }, true},
         {"ix-past-end", true,
          [&](auto& f) {
              const size_t ix = find(f, "ix00");
@@ -196,7 +209,41 @@ TEST(VfwBadInput, HeadersClaimingTooMuch) {
             EXPECT_NE(at, orig.video.md5.end()) << "frame " << i;
         }
         EXPECT_LE(d.video.length, orig.video.length);
+        if (c.whole) {
+            EXPECT_EQ(d.video.md5, orig.video.md5);
+            EXPECT_EQ(d.video.key, orig.video.key);
+        }
     }
+}
+
+// Eight-byte chunks without an index, more than any real file holds: refused before they can
+// take the memory, while the same file with fewer opens.
+TEST(VfwBadInput, AFloodOfTinyChunksIsRefused) {
+    SAMPLE_OR_SKIP(src, samplefiles::FfmpegMpeg4CbrMp3());
+    SAMPLE_OR_SKIP(bare, samplefiles::WithoutIdx1(src));
+    std::vector<uint8_t> file = testmedia::ReadAll(bare.path);
+    const size_t movi = std::search(file.begin(), file.end(), "movi", "movi" + 4) - file.begin();
+    ASSERT_LT(movi, file.size());
+    // Sizes of 0, as an unfinished recording leaves them: the chunks run to the end of the file.
+    Put32(file, 4, 0);
+    Put32(file, movi - 4, 0);
+    const std::string dir = testmedia::TempDir();
+    const auto flood = [&](size_t chunks, const std::string& name) {
+        std::vector<uint8_t> f = file;
+        f.reserve(f.size() + 8 * chunks);
+        for (size_t i = 0; i < chunks; ++i)
+            f.insert(f.end(), {'0', '0', 'd', 'c', 0, 0, 0, 0});
+        testmedia::WriteAll(dir + "/" + name, f);
+        return dir + "/" + name;
+    };
+    File f;
+    EXPECT_EQ(OpenRead(f, flood(size_t{1} << 23, "flood.avi")), AVIERR_MEMORY);
+    EXPECT_EQ(f.p, nullptr);
+    File g;
+    ASSERT_EQ(OpenRead(g, flood(100000, "some.avi")), AVIERR_OK);
+    Stream v;
+    ASSERT_EQ(AVIFileGetStream(g.p, &v.p, streamtypeVIDEO, 0), AVIERR_OK);
+    EXPECT_GT(AVIStreamLength(v.p), 100000);
 }
 
 // Random damage anywhere in a small file, a few thousand bytes at a time.
