@@ -2,6 +2,7 @@
 #include "localisation/ui/C_LangPack.h"
 
 #include "localisation/CodePage.h"
+#include "localisation/FlagBitmap.h"
 #include "localisation/Lang_Storageobj.h"
 #include "localisation/ui/C_LangRecord.h"
 #include "localisation/ui/ComponentModel.h"
@@ -218,7 +219,10 @@ QString VersionText(uint32_t packed) {
 }
 
 // What the scan shows of one language file; false when it does not open as one.
-bool DescribeLanguageFile(const QString& path, QString& text) {
+// False for a file that is no language file (problem empty) or one whose flag picture is
+// damaged (problem says so: such a file could not be loaded).
+bool DescribeLanguageFile(const QString& path, QString& text, QString& problem) {
+    problem.clear();
     TStorefile store;
     store.SetSignature(TLangList::kSignature);
     store.SetReadOnly(true);
@@ -235,9 +239,15 @@ bool DescribeLanguageFile(const QString& path, QString& text) {
     const auto revision = static_cast<uint32_t>(word) >> 16;
     int32_t appVersion = 0;
     int32_t charset = 1; // a revision-0 file has no character set of its own
+    store.Next();        // Notes
+    std::vector<uint8_t> flag;
+    store.ReadData(flag);
+    if (!flag.empty() && !FlagBitmapValid(flag)) {
+        store.Close();
+        problem = QStringLiteral("Bitmap image is not valid");
+        return false;
+    }
     if (revision >= 1) {
-        store.Next(); // Notes
-        store.Next(); // Flag
         store.ReadInteger(appVersion);
         // The character set comes further on, but the names are in its code page.
         if (revision <= 4) {
@@ -380,9 +390,14 @@ bool TLangList::ScanLanguages() {
             if (!QFileInfo::exists(path))
                 break;
             QString text;
-            if (DescribeLanguageFile(path, text)) {
+            QString problem;
+            if (LeftOut(static_cast<int32_t>(code)))
+                continue;
+            if (DescribeLanguageFile(path, text, problem)) {
                 found = true;
                 languages_.append({text, static_cast<int32_t>(code)});
+            } else if (!problem.isEmpty()) {
+                leftOut_.append({static_cast<int32_t>(code), path, problem});
             }
         }
     }
@@ -396,12 +411,30 @@ void TLangList::SetLanguageIndex(int Value) {
     DoBeforeLanguageSwitch(GetLanguageCode(languageIndex_), GetLanguageCode(Value), canChange);
     if (!canChange)
         return;
+    const int previous = languageIndex_;
     languageIndex_ = Value;
     if (Autoload)
         SaveChoice();
-    languageLoaded_ = current_ && current_->LoadAndApply(LanguageFileName(GetLanguageCode(Value)));
+    const int32_t code = GetLanguageCode(Value);
+    const QString file = LanguageFileName(code);
+    try {
+        languageLoaded_ = current_ && current_->LoadAndApply(file);
+    } catch (const ELanguageFileError& error) {
+        // The file is left out for the rest of the run, and the language in use stays.
+        leftOut_.append({code, file, QString::fromUtf8(error.what())});
+        languages_.removeAt(Value);
+        languageIndex_ = previous > Value ? previous - 1 : previous == Value ? 0 : previous;
+        throw ELanguageFileError(file.toStdString() + ": " + error.what(), file);
+    }
     if (languageLoaded_)
         DoAfterLanguageSwitch();
+}
+
+const TLangList::TLeftOutFile* TLangList::LeftOut(int32_t Code) const {
+    for (const TLeftOutFile& f : leftOut_)
+        if (f.Code == Code)
+            return &f;
+    return nullptr;
 }
 
 void TLangList::DoBeforeLanguageSwitch(int32_t OldCode, int32_t NewCode, bool& CanChange) {
@@ -447,7 +480,10 @@ bool TLangList::ReadFlag(int32_t Code, QImage& Bitmap) const {
     if (data.empty())
         return true;
     const QImage image =
-        QImage::fromData(QByteArrayView(data.data(), static_cast<qsizetype>(data.size())), "BMP");
+        FlagBitmapValid(data)
+            ? QImage::fromData(QByteArrayView(data.data(), static_cast<qsizetype>(data.size())),
+                               "BMP")
+            : QImage();
     if (image.isNull())
         throw EInvalidGraphic("Bitmap image is not valid");
     Bitmap = image;
@@ -474,7 +510,13 @@ bool TLangList::RestoreChoice() {
         uint32_t code = 0;
         if (key.ReadDword(name, code) != reg::RegStatus::Success)
             throw ERegistryException("Invalid data type for '" + name + "'");
-        return SelectByCode(static_cast<int32_t>(code));
+        const bool selected = SelectByCode(static_cast<int32_t>(code));
+        // The remembered language's file was found damaged by the scan: said once, after the
+        // language that could be used is in place.
+        if (const TLeftOutFile* broken = LeftOut(static_cast<int32_t>(code)))
+            throw ELanguageFileError(
+                broken->File.toStdString() + ": " + broken->Reason.toStdString(), broken->File);
+        return selected;
     }
     return SelectSystemLanguage();
 }
@@ -524,6 +566,9 @@ void TLangList::FirstActivate() {
 void TLangList::FirstActivateWith(const QStringList& Params) {
     if (initialized_)
         return;
+    // Set first: an error below is shown in a box, whose closing activates the application
+    // again, and must not bring the same box back.
+    initialized_ = true;
     for (const QString& param : Params) {
         QString p = param.toLower();
         const qsizetype slash = p.indexOf(QLatin1Char('/'));
@@ -550,7 +595,6 @@ void TLangList::FirstActivateWith(const QStringList& Params) {
     ScanLanguages();
     if (Autoload)
         RestoreChoice();
-    initialized_ = true;
 }
 
 void TLangList::ActivationEvent(QEvent* event) {

@@ -70,8 +70,9 @@ public:
     void SetExcludedComps(const QStringList& Value) { SetExcludedComps(&Value); }
     int LanguageIndex() const { return languageIndex_; }
     // Switches language: asks BeforeLanguageSwitch, remembers the choice (Autoload), loads the
-    // file and tells AfterLanguageSwitch. An index outside Languages does nothing. Errors of the
-    // language file (ELanguageFileError) reach the caller.
+    // file and tells AfterLanguageSwitch. An index outside Languages does nothing. A file that
+    // fails to load (ELanguageFileError) is taken out of Languages and left out for the rest of
+    // the run, the language in use stays, and the error reaches the caller naming the file.
     void SetLanguageIndex(int Value);
     bool CplCompatibility = false;
     QString FilePrefix;
@@ -88,8 +89,16 @@ public:
 
     // With a trailing separator.
     QString GetLanguageDir() const;
-    // True when at least one language file opened.
+    // True when at least one language file opened. A file whose flag picture is damaged, or
+    // that failed to load earlier in this run, is left out (see LeftOutFiles).
     bool ScanLanguages();
+    // Language files that cannot be used, with the reason, in the order they were found.
+    struct TLeftOutFile {
+        int32_t Code = 0;
+        QString File;
+        QString Reason;
+    };
+    const QList<TLeftOutFile>& LeftOutFiles() const { return leftOut_; }
     const QList<TLanguageEntry>& Languages() const { return languages_; }
     QString GetLanguageName() const;
     QString GetLocalCaption() const;
@@ -107,7 +116,8 @@ public:
 
     // Run by the activation hook: writes the reference file when a parameter starting with "-co"
     // (or "/co") asks for it, scans and restores the remembered language; only the first call
-    // counts.
+    // counts, also when it fails. A remembered language whose file is damaged raises
+    // ELanguageFileError naming the file, once the language that can be used is in place.
     void FirstActivate();
     // FirstActivate with these command-line parameters (the program's name left out).
     void FirstActivateWith(const QStringList& Params);
@@ -122,6 +132,7 @@ protected:
 
 private:
     QString LanguageFileName(int32_t code) const;
+    const TLeftOutFile* LeftOut(int32_t Code) const;
     void ActivationEvent(QEvent* event);
 
     class ActivationHook;
@@ -130,6 +141,7 @@ private:
     std::unique_ptr<TLanguageRecord> reference_;
     std::unique_ptr<TLanguageRecord> current_;
     QList<TLanguageEntry> languages_;
+    QList<TLeftOutFile> leftOut_;
     QStringList excludedComps_;
     QString appDir_;
     bool languageLoaded_ = false;

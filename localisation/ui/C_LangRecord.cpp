@@ -3,6 +3,7 @@
 #include "localisation/ui/C_LangRecord.h"
 
 #include "localisation/CodePage.h"
+#include "localisation/FlagBitmap.h"
 #include "localisation/Lang_Storageobj.h"
 #include "localisation/ui/ComponentModel.h"
 
@@ -272,7 +273,8 @@ bool TLanguageRecord::LoadAndApply(const QString& fileName) {
     };
     decodeHead(1);
     Flag = QImage();
-    if (!flag.empty() && !Flag.loadFromData(flag.data(), static_cast<int>(flag.size()), "BMP")) {
+    if (!flag.empty() && (!FlagBitmapValid(flag) ||
+                          !Flag.loadFromData(flag.data(), static_cast<int>(flag.size()), "BMP"))) {
         Flag = QImage();
         throw ELanguageFileError("Bitmap image is not valid");
     }

@@ -11,10 +11,13 @@
 #include <stdexcept>
 
 // Raised by LoadAndApply for a revision above 4 ("Format not supported in this revision") and for
-// a non-empty flag record that is no bitmap file ("Bitmap image is not valid").
+// a non-empty flag record that is no bitmap file, or one whose header claims more than it holds
+// ("Bitmap image is not valid").
 class ELanguageFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ELanguageFileError(const std::string& Text, const QString& FileName = QString())
+        : std::runtime_error(Text), File(FileName) {}
+    QString File; // the language file, when known
 };
 
 class TLanguageRecord {

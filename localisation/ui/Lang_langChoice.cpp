@@ -88,10 +88,7 @@ void TLanguageChoice::SetLanguageList(TLangList* Value) {
     if (!Value)
         return;
     Value->ScanLanguages();
-    for (const TLangList::TLanguageEntry& entry : Value->Languages()) {
-        auto* item = new QListWidgetItem(entry.Text, languageBox_);
-        item->setData(Qt::UserRole, entry.Code);
-    }
+    FillList();
     // The handler that was there is kept with the hook, so a chooser attached twice runs twice
     // and then reaches it, and a list that outlives its chooser goes on straight to it.
     Value->AfterLanguageSwitch = [self = QPointer<TLanguageChoice>(this),
@@ -101,6 +98,17 @@ void TLanguageChoice::SetLanguageList(TLangList* Value) {
         else if (saved)
             saved(sender);
     };
+}
+
+void TLanguageChoice::FillList() {
+    languageBox_->clear();
+    if (!languageList_)
+        return;
+    for (const TLangList::TLanguageEntry& entry : languageList_->Languages()) {
+        auto* item = new QListWidgetItem(entry.Text, languageBox_);
+        item->setData(Qt::UserRole, entry.Code);
+    }
+    languageBox_->setCurrentRow(languageList_->LanguageIndex());
 }
 
 void TLanguageChoice::LanguageSwitched(const TNotifyEvent& saved) {
@@ -123,6 +131,8 @@ void TLanguageChoice::ListClick() {
         languageList_->SetLanguageIndex(languageBox_->currentRow());
     } catch (const std::exception& error) {
         QApplication::restoreOverrideCursor();
+        // A file that failed has left the list.
+        FillList();
         QMessageBox::critical(comp::MainForm(), QGuiApplication::applicationDisplayName(),
                               QString::fromUtf8(error.what()));
         return;

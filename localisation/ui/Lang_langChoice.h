@@ -42,6 +42,9 @@ public:
     // Scans the list's languages, fills the box and hooks itself in front of the list's
     // AfterLanguageSwitch; nullptr empties the box. Attaching again chains again.
     void SetLanguageList(TLangList* Value);
+    // Fills the box again from the list's languages as they are now (without a new scan), with
+    // the language in use selected.
+    void FillList();
     // Fired after the user has chosen a language.
     TNotifyEvent OnClick;
 

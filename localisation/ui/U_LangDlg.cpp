@@ -22,6 +22,8 @@ TLangDlg::TLangDlg(TLangList* languageList, QWidget* parent)
 }
 
 bool TLangDlg::Execute() {
+    // Files found unusable since the list was filled are gone from it.
+    LanguageChoice1->FillList();
     if (const QWidget* mainForm = comp::MainForm(); mainForm && mainForm != this)
         move(mainForm->frameGeometry().center() - rect().center());
     return exec() == QDialog::Accepted;

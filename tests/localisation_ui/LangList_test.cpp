@@ -1,5 +1,6 @@
 // LangList_test: scanning language files, remembering the choice, switching, the reference file
 // and flags.
+#include "localisation/FlagBitmap.h"
 #include "localisation/ui/C_LangPack.h"
 #include "localisation/ui/C_LangRecord.h"
 #include "support/versioninfo/C_VersionInfo.h"
@@ -392,6 +393,45 @@ TEST(LangListActivate, TheFirstActivationRestoresOnce) {
     list->FirstActivateWith({"-co"});
     EXPECT_EQ(told, 1);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(env.langDir + "/AVI_ORIGINAL.SPK")));
+}
+
+TEST(LangListActivate, ARememberedFileWithAForgedFlagIsSaidOnceAndLeftOut) {
+    LangEnv env;
+    env.WriteLanguage(0x0407, "Deutsch", "Sprache", "Hallo");
+    LangFileContent fr;
+    fr.langId = 0x040C;
+    fr.langName = "Francais";
+    fr.flag = SolidBmp(24, 16, QColor(200, 10, 20));
+    // A width the record cannot hold: nothing may be allocated for it.
+    for (const int32_t width : {0x7FFFFFFF, -0x7FFFFFFF, 0}) {
+        std::vector<uint8_t> forged = fr.flag;
+        for (int i = 0; i < 4; ++i)
+            forged[18 + static_cast<size_t>(i)] = static_cast<uint8_t>(width >> (8 * i));
+        EXPECT_FALSE(FlagBitmapValid(forged)) << width;
+    }
+    EXPECT_TRUE(FlagBitmapValid(fr.flag));
+    for (int i = 0; i < 4; ++i)
+        fr.flag[18 + static_cast<size_t>(i)] = 0xFF >> (i == 3 ? 1 : 0);
+    ASSERT_TRUE(WriteLangFile(env.File(0x040C), fr));
+    env.StoreValue(reg::RegValue::Dword(0x040C));
+    TLangList* list = env.MakeList();
+
+    // Said once, naming the file; the next activation (the box closing) says nothing more.
+    try {
+        list->FirstActivateWith({});
+        ADD_FAILURE() << "the damaged file was not reported";
+    } catch (const ELanguageFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("AVI_0000040C.SPK"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(list->Initialized());
+    EXPECT_NO_THROW(list->FirstActivateWith({}));
+    // Left out of the list, the program goes on with what it has.
+    EXPECT_EQ(Codes(*list), std::vector<uint32_t>{0x0407});
+    ASSERT_EQ(list->LeftOutFiles().size(), 1);
+    EXPECT_EQ(list->LeftOutFiles()[0].Code, 0x040C);
+    EXPECT_EQ(env.label->text(), kDesignText);
+    list->ScanLanguages();
+    EXPECT_EQ(Codes(*list), std::vector<uint32_t>{0x0407});
 }
 
 TEST(LangListActivate, WithoutLoadedThereIsNoHook) {
