@@ -2,11 +2,14 @@
 // bar shared by the subcommands.
 #include "cli/CliCommands.h"
 
+#include "cli/CliSignals.h"
+
 #include "engine/avi/EngineErrors.h"
 #include "engine/jobs/U_AVIExtractor.h"
 #include "support/files/U_TobrelUtils.h"
 #include "support/text/CaseFold.h"
 
+#include <csignal>
 #include <unistd.h>
 
 #include <cstdint>
@@ -17,6 +20,19 @@
 namespace cli {
 
 namespace {
+
+std::string SignalName(int Signal) {
+    switch (Signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "signal " + std::to_string(Signal);
+    }
+}
 
 namespace fs = std::filesystem;
 
@@ -43,7 +59,9 @@ const char* const CutHelp =
     "Exit status: 0 when OUT was written. 1 when FILE cannot be used, L lies past the last\n"
     "frame of FILE, OUT is refused or the cut fails; the reason is on stderr (for a failed cut\n"
     "the engine's message) and a partly written OUT is removed. 2 on bad usage, including a\n"
-    "frame number that is not a whole number from 0, and F greater than L.\n";
+    "frame number that is not a whole number from 0, and F greater than L. Ctrl+C (SIGINT),\n"
+    "SIGTERM and SIGHUP stop the cut and remove the partial OUT; the status is then 128 plus\n"
+    "the signal's number (130 for Ctrl+C).\n";
 
 const char* const ExtractAudioHelp =
     "Usage: clipvane-cli extract-audio FILE -o OUT.mp3 [--force] [--quiet]\n"
@@ -59,7 +77,9 @@ const char* const ExtractAudioHelp =
     "\n"
     "Exit status: 0 when OUT was written. 1 when FILE cannot be used, has no audio, its audio\n"
     "is not MP3 or cannot be read, OUT is refused or the extraction fails; the reason is on\n"
-    "stderr and a partly written OUT is removed. 2 on bad usage.\n";
+    "stderr and a partly written OUT is removed. 2 on bad usage. Ctrl+C (SIGINT), SIGTERM and\n"
+    "SIGHUP stop the extraction and remove the partial OUT; the status is then 128 plus the\n"
+    "signal's number (130 for Ctrl+C).\n";
 
 const char* const GrabHelp =
     "Usage: clipvane-cli grab FILE --frame N -o OUT [--force]\n"
@@ -256,7 +276,7 @@ bool LoadSource(TAVIExtractor& Engine, const std::string& FileName) {
     try {
         Engine.Open(FileName);
     } catch (const std::exception& e) {
-        PrintError(FileName + ": " + e.what());
+        PrintError(FileName + ": " + DescribeError(e));
         return false;
     }
     if (!Engine.Valid) {
@@ -311,17 +331,30 @@ void RemovePartialOutput(const std::string& Output) {
 
 int RunOutputJob(TAVIExtractor& Engine, TProgressBar& Bar, const std::string& Output,
                  const std::function<void()>& Job) {
+    const TStopSignals signals;
     Engine.OnProgress = Bar.Handler();
+    Engine.ShouldStop = [] { return TStopSignals::Caught() != 0; };
+    std::string failure;
     try {
         Job();
     } catch (const std::exception& e) {
-        Engine.OnProgress = nullptr;
-        Bar.Finish(false);
-        RemovePartialOutput(Output);
-        PrintError(Output + ": " + e.what());
-        return ExitFailed;
+        failure = DescribeError(e);
     }
     Engine.OnProgress = nullptr;
+    Engine.ShouldStop = nullptr;
+    if (const int signal = TStopSignals::Caught()) {
+        Bar.Finish(false);
+        RemovePartialOutput(Output);
+        PrintError(Output + ": stopped by " + SignalName(signal) +
+                   "; the partial output is removed");
+        return TStopSignals::ExitStatus(signal);
+    }
+    if (!failure.empty()) {
+        Bar.Finish(false);
+        RemovePartialOutput(Output);
+        PrintError(Output + ": " + failure);
+        return ExitFailed;
+    }
     Bar.Finish(true);
     return ExitOk;
 }

@@ -1,6 +1,7 @@
 // CliGrab: "clipvane-cli grab FILE --frame N -o OUT", one decoded frame saved as BMP or JPEG.
 #include "cli/CliCommands.h"
 
+#include "engine/avi/EngineErrors.h"
 #include "engine/decode/BgraImage.h"
 #include "engine/decode/FrameGetter.h"
 #include "engine/decode/PictureExport.h"
@@ -81,7 +82,7 @@ int RunGrab(const std::vector<std::string>& Args) {
     try {
         SavePicture(output, picture);
     } catch (const std::exception& e) {
-        PrintError(output + ": " + e.what());
+        PrintError(output + ": " + DescribeError(e));
         return ExitFailed;
     }
     return ExitOk;

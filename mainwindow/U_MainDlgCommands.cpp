@@ -2,6 +2,8 @@
 // and the picture, and what follows a job: progress, controls, failure reports.
 #include "mainwindow/U_MainDlg.h"
 
+#include "engine/avi/EngineErrors.h"
+
 #include "engine/decode/PictureExport.h"
 #include "engine/jobs/U_AVIExtractor.h"
 #include "engine/ui/U_CutDlg.h"
@@ -101,7 +103,7 @@ void TMainDlg::commit_btnClick() {
         commit_btn->setEnabled(true);
         picture_btn->setEnabled(true);
         audio_btn->setEnabled(Extractor->IsMP3 && Extractor->AudioReadable);
-        ReportFailure(QString::fromStdString(e.what()));
+        ReportFailure(QString::fromStdString(DescribeError(e)));
         return;
     }
     CutDlg->Extractor = Extractor.get();
@@ -173,7 +175,7 @@ void TMainDlg::picture_btnClick() {
     try {
         SavePicture(name.toStdString(), BitmapOf(img->Picture()));
     } catch (const std::exception& e) {
-        ReportFailure(QString::fromStdString(e.what()));
+        ReportFailure(QString::fromStdString(DescribeError(e)));
     }
 }
 

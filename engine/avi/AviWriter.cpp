@@ -8,8 +8,8 @@
 #include "support/text/Utf8.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <limits>
 
@@ -575,17 +575,10 @@ struct AviWriter::Impl {
         file.Restart(0);
         if (!file.Append(header.data(), header.size()) || !file.Flush())
             Failed();
+        if (!file.Truncate(end))
+            Failed();
         if (!file.Close())
             Failed();
-
-        std::error_code ec;
-        const std::filesystem::path path(fileName);
-        if (std::filesystem::is_regular_file(path, ec) &&
-            std::filesystem::file_size(path, ec) > end && !ec) {
-            std::filesystem::resize_file(path, end, ec);
-            if (ec)
-                Failed();
-        }
         return result;
     }
 };
@@ -597,16 +590,23 @@ AviWriter::~AviWriter() {
         impl_->Finish();
 }
 
-HRESULT AviWriter::Create(const std::string& fileName, std::unique_ptr<AviWriter>& out) {
+HRESULT AviWriter::Create(const std::string& fileName, std::unique_ptr<AviWriter>& out,
+                          int* systemError) {
     out.reset();
     std::unique_ptr<AviWriter> w(new AviWriter());
     w->impl_->fileName = fileName;
     if (fileName.empty() || !w->impl_->file.Open(fileName)) {
         w->impl_->finished = true; // nothing to complete
+        if (systemError)
+            *systemError = fileName.empty() ? ENOENT : w->impl_->file.Error();
         return AVIERR_FILEOPEN;
     }
     out = std::move(w);
     return AVIERR_OK;
+}
+
+int AviWriter::SystemError() const {
+    return impl_->file.Error();
 }
 
 void AviWriter::SetRiffLimit(uint64_t bytes) {

@@ -10,8 +10,10 @@
 
 class AviWriter {
 public:
-    // Creates (or empties) the file. AVIERR_FILEOPEN when it cannot be created.
-    static HRESULT Create(const std::string& fileName, std::unique_ptr<AviWriter>& out);
+    // Creates (or empties) the file. AVIERR_FILEOPEN when it cannot be created, with the errno in
+    // *systemError when asked for.
+    static HRESULT Create(const std::string& fileName, std::unique_ptr<AviWriter>& out,
+                          int* systemError = nullptr);
     ~AviWriter();
 
     AviWriter(const AviWriter&) = delete;
@@ -36,6 +38,8 @@ public:
     HRESULT Finish();
 
     int StreamCount() const;
+    // The errno of the first failed write (ENOSPC for a full disk); 0 while all went well.
+    int SystemError() const;
 
     // Size at which a RIFF form is closed and the next one begun (default and upper bound
     // 1 GiB). Tests lower it to reach the OpenDML form without writing gigabytes.

@@ -9,9 +9,16 @@
 #include <string>
 #include <system_error>
 
+// what() is the fixed text; SystemError() the errno behind it when the system gave one (a
+// missing file, a full disk), so that a caller can add the cause in the system's words.
 class EAssertionFailed : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EAssertionFailed(const std::string& Text, int SystemError = 0)
+        : std::runtime_error(Text), systemError_(SystemError) {}
+    int SystemError() const { return systemError_; }
+
+private:
+    int systemError_;
 };
 
 // "FileOpen failed. Err: $8004406F": the fixed English text, then the result code as eight
@@ -22,8 +29,9 @@ inline std::string AviErrorText(const std::string& What, int32_t Result) {
     return What + " failed. Err: $" + hex;
 }
 
-[[noreturn]] inline void RaiseAviError(const std::string& What, int32_t Result) {
-    throw EAssertionFailed(AviErrorText(What, Result));
+[[noreturn]] inline void RaiseAviError(const std::string& What, int32_t Result,
+                                       int SystemError = 0) {
+    throw EAssertionFailed(AviErrorText(What, Result), SystemError);
 }
 
 // A std::system_error, so callers that show the system's words ("No such file or directory")
@@ -37,4 +45,13 @@ public:
 // What is "Cannot open NAME", "Cannot create NAME", ...
 [[noreturn]] inline void RaiseFileError(int Errno, const std::string& What) {
     throw EFileError(Errno, What);
+}
+
+// The error's text with the cause in the system's words where there is one: "FileOpen failed.
+// Err: $8004406F (No such file or directory)". EFileError already says it in its text.
+inline std::string DescribeError(const std::exception& Error) {
+    if (const auto* avi = dynamic_cast<const EAssertionFailed*>(&Error); avi && avi->SystemError())
+        return std::string(avi->what()) + " (" +
+               std::generic_category().message(avi->SystemError()) + ")";
+    return Error.what();
 }

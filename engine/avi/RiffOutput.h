@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -57,13 +56,21 @@ public:
 };
 
 // Output file with a large write buffer. Every write reports whether all of it reached the
-// system; DiskEnd tells how far the appended data got when one did not.
+// system; DiskEnd tells how far the appended data got when one did not, Error the errno.
 class BufferedFile {
 public:
+    BufferedFile() = default;
+    ~BufferedFile();
+    BufferedFile(const BufferedFile&) = delete;
+    BufferedFile& operator=(const BufferedFile&) = delete;
+
+    // Creates (or empties) the file.
     bool Open(const std::string& name);
 
     uint64_t Pos() const { return bufStart_ + buf_.size(); }
     uint64_t DiskEnd() const { return bufStart_; }
+    // The errno of the first failure (ENOSPC for a write the system took only in part).
+    int Error() const { return error_; }
 
     bool Append(const void* p, size_t n);
     bool Flush();
@@ -71,16 +78,19 @@ public:
     bool Patch(uint64_t pos, const void* p, size_t n);
     // Forgets a failure and continues appending at pos (which may lie before the end).
     void Restart(uint64_t pos);
+    // Cuts the file to size bytes when it is longer (a restart can leave old bytes beyond the end).
+    bool Truncate(uint64_t size);
     bool Close();
 
 private:
-    bool Seek(uint64_t pos);
-    bool Put(const void* p, size_t n);
+    bool Put(uint64_t pos, const void* p, size_t n);
+    void Fail(int error);
 
-    std::filebuf file_;
+    int fd_ = -1;
     std::vector<uint8_t> buf_;
     uint64_t bufStart_ = 0; // file position of buf_[0]; all before it was written
     bool failed_ = false;
+    int error_ = 0;
 };
 
 } // namespace avi

@@ -18,14 +18,19 @@ void AVIFileInit();
 void AVIFileExit();
 
 // FileName is UTF-8. Reading: OF_READ / OF_SHARE_DENY_WRITE. Writing: OF_CREATE | OF_WRITE
-// creates (or empties) the file. The handler argument is accepted and ignored.
-HRESULT AVIFileOpenW(PAVIFILE* ppfile, const std::string& fileName, UINT mode, const void* handler);
+// creates (or empties) the file. The handler argument is accepted and ignored. Extension of
+// ours: systemError, when given, gets the errno behind an AVIERR_FILEOPEN (0 otherwise).
+HRESULT AVIFileOpenW(PAVIFILE* ppfile, const std::string& fileName, UINT mode, const void* handler,
+                     int* systemError = nullptr);
 HRESULT AVIFileInfoW(PAVIFILE pfile, AVIFILEINFOW* pfi, LONG lSize);
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam);
 HRESULT AVIFileCreateStreamW(PAVIFILE pfile, PAVISTREAM* ppavi, const AVISTREAMINFOW* psi);
 // Extension of ours: completes an output file (headers, indexes, flush) and reports a failed or
 // short write, which AVIFileRelease, returning a reference count, cannot. Release still follows.
 HRESULT AVIFileFinish(PAVIFILE pfile);
+// Extension of ours: the errno behind an AVIERR_FILEWRITE of a file being written (ENOSPC for a
+// full disk), 0 when there is none.
+int AVIFileSystemError(PAVIFILE pfile);
 ULONG AVIFileRelease(PAVIFILE pfile);
 
 HRESULT AVIStreamInfoW(PAVISTREAM pavi, AVISTREAMINFOW* psi, LONG lSize);

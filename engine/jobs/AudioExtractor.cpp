@@ -62,6 +62,10 @@ void TAVIExtractor::ExtractAudio(const std::string& OutputName) {
     };
     OutputFileHandle out(OutputName);
     ProgressReset reset{OnProgress};
+    const auto stopWhenAsked = [this] {
+        if (ShouldStop && ShouldStop())
+            RaiseAviError("ExtractAudio", AVIERR_USERABORT);
+    };
 
     if (UseChunkIndex && Scanner) {
         const ReadOnlyFile source(FileName);
@@ -76,6 +80,7 @@ void TAVIExtractor::ExtractAudio(const std::string& OutputName) {
         std::vector<uint8_t> buffer(static_cast<size_t>(total), 0);
         uint64_t placed = 0;
         for (const TAviIndexEntry& e : Scanner->Chunks) {
+            stopWhenAsked();
             // What the file does not hold of a chunk stays zero.
             source.ReadAt(Scanner->DataPosition(e), buffer.data() + placed, e.Size);
             placed += e.Size;
@@ -96,6 +101,7 @@ void TAVIExtractor::ExtractAudio(const std::string& OutputName) {
         // A read may deliver fewer samples than asked (one chunk at a time when samples vary
         // in size), so each block is read until it is complete.
         while (pos < end) {
+            stopWhenAsked();
             LONG bytes = 0;
             LONG samples = 0;
             HRESULT hr = AVIStreamRead(AudioStream, pos, end - pos, nullptr, 0, &bytes, &samples);

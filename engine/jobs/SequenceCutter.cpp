@@ -188,6 +188,8 @@ struct OutputGuard {
     PAVISTREAM video = nullptr;
     PAVISTREAM audio = nullptr;
 
+    int systemError = 0; // errno behind a failed write, kept past the release
+
     HRESULT Finish() {
         if (audio)
             AVIStreamRelease(audio);
@@ -197,11 +199,16 @@ struct OutputGuard {
         HRESULT hr = AVIERR_OK;
         if (x.OutputFile) {
             hr = AVIFileFinish(x.OutputFile);
+            systemError = AVIFileSystemError(x.OutputFile);
             AVIFileRelease(x.OutputFile);
             x.OutputFile = nullptr;
         }
         x.Writing = false;
         return hr;
+    }
+    void CheckWrite(HRESULT hr) const {
+        if (hr != AVIERR_OK)
+            RaiseAviError("StreamWrite", hr, AVIFileSystemError(x.OutputFile));
     }
     ~OutputGuard() { Finish(); }
 };
@@ -212,9 +219,10 @@ void TAVIExtractor::CreateOutput(const std::string& OutputName) {
     if (!Valid)
         return;
     PAVIFILE out = nullptr;
-    const HRESULT hr = AVIFileOpenW(&out, OutputName, OF_CREATE | OF_WRITE, nullptr);
+    int systemError = 0;
+    const HRESULT hr = AVIFileOpenW(&out, OutputName, OF_CREATE | OF_WRITE, nullptr, &systemError);
     if (hr != AVIERR_OK)
-        RaiseAviError("FileOpen", hr);
+        RaiseAviError("FileOpen", hr, systemError);
     OutputFile = out;
     Writing = true;
 }
@@ -248,14 +256,15 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
         direct = std::make_unique<ReadOnlyFile>(FileName);
     std::vector<uint8_t> buffer;
     for (const CopyItem& item : items) {
+        if (ShouldStop && ShouldStop())
+            RaiseAviError("SaveRange", AVIERR_USERABORT);
         if (item.FromChunkList) {
             buffer.resize(item.Size);
             if (!direct->IsOpen() ||
                 !direct->ReadExactly(item.SourceOffset, buffer.data(), item.Size))
                 RaiseAviError("StreamRead", AVIERR_FILEREAD);
-            Check(AVIStreamWrite(guard.audio, item.OutPosition, 1, buffer.data(),
-                                 static_cast<LONG>(item.Size), 0, nullptr, nullptr),
-                  "StreamWrite");
+            guard.CheckWrite(AVIStreamWrite(guard.audio, item.OutPosition, 1, buffer.data(),
+                                            static_cast<LONG>(item.Size), 0, nullptr, nullptr));
             continue;
         }
         PAVISTREAM source = item.OutStream == 0 ? VideoStream : AudioStream;
@@ -268,9 +277,8 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
         Check(AVIStreamRead(source, item.Position, item.Samples, buffer.data(), bytes, &bytes,
                             &samples),
               "StreamRead");
-        Check(AVIStreamWrite(target, item.OutPosition, samples, buffer.data(), bytes,
-                             item.Key ? AVIIF_KEYFRAME : 0, nullptr, nullptr),
-              "StreamWrite");
+        guard.CheckWrite(AVIStreamWrite(target, item.OutPosition, samples, buffer.data(), bytes,
+                                        item.Key ? AVIIF_KEYFRAME : 0, nullptr, nullptr));
         if (item.OutStream == 0 && OnProgress)
             OnProgress(cut::FrameProgress(item.Position, first, LastFrame));
     }
@@ -279,5 +287,5 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
     if (OnProgress)
         OnProgress(0);
     if (finished != AVIERR_OK)
-        RaiseAviError("StreamWrite", finished);
+        RaiseAviError("StreamWrite", finished, guard.systemError);
 }

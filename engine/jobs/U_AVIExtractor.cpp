@@ -81,9 +81,11 @@ void TAVIExtractor::Open(const std::string& AFileName) {
     FileSize = static_cast<int32_t>(static_cast<uint32_t>(FileSize64(AFileName)));
 
     PAVIFILE file = nullptr;
-    const HRESULT opened = AVIFileOpenW(&file, AFileName, OF_SHARE_DENY_WRITE, nullptr);
+    int systemError = 0;
+    const HRESULT opened =
+        AVIFileOpenW(&file, AFileName, OF_SHARE_DENY_WRITE, nullptr, &systemError);
     if (opened != AVIERR_OK)
-        RaiseAviError("FileOpen", opened);
+        RaiseAviError("FileOpen", opened, systemError);
     SourceFile = file;
 
     Valid = true;

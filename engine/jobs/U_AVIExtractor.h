@@ -43,6 +43,10 @@ public:
     MPEGLAYER3WAVEFORMAT AudioFormat{};
     std::unique_ptr<TAviIndexScanner> Scanner;       // only when the service cannot read the audio
     std::function<void(uint8_t Percent)> OnProgress; // called on the job's thread
+    // Polled by the cut and the audio extraction on their thread between chunks: true stops
+    // the job, which raises "... failed. Err: $800440C6" (AVIERR_USERABORT) and keeps what it
+    // wrote as after any failure.
+    std::function<bool()> ShouldStop;
 
     TAVIExtractor();
     ~TAVIExtractor();

@@ -1,6 +1,8 @@
 // U_JobThd: the one-shot job worker base and the progress relay.
 #include "engine/ui/U_JobThd.h"
 
+#include "engine/avi/EngineErrors.h"
+
 #include <QMetaObject>
 #include <QPointer>
 
@@ -30,7 +32,8 @@ void TJobThd::Start() {
                 job();
         } catch (const std::exception& e) {
             errorKept_ = true;
-            error_ = e.what();
+            // With the system's words for the cause where there is one (a full disk, say).
+            error_ = DescribeError(e);
         } catch (...) {
             errorKept_ = true;
             error_ = "Unknown error";

@@ -339,11 +339,16 @@ TEST(CliErrors, UnusableFilesExitWith1) {
     REQUIRE_TOOL("ffmpeg", "ffmpeg");
     const std::string dir = testmedia::TempDir();
 
+    // The engine's message, then the cause in the system's words.
     RunResult r = Cli("info " + Quote(dir + "/missing.avi"));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(FileOpen failed\. Err: \$[0-9A-F]{8}\n)")))
+    EXPECT_TRUE(std::regex_search(
+        r.err, std::regex(R"(FileOpen failed\. Err: \$8004406F \(No such file or directory\)\n)")))
         << r.err;
     EXPECT_EQ(r.out, "");
+    r = Cli("cut " + Quote(dir) + " --from 0 --to 1 -o " + Quote(dir + "/out.avi"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("$8004406F (Is a directory)"), std::string::npos) << r.err;
 
     testmedia::WriteAll(dir + "/garbage.avi", std::vector<uint8_t>(3000, 0x5A));
     r = Cli("keyframes " + Quote(dir + "/garbage.avi"));
@@ -425,3 +430,38 @@ TEST(CliUsage, HelpAndVersion) {
 }
 
 } // namespace
+
+TEST(CliErrors, AFullDiskNamesItsCause) {
+    REQUIRE_TOOL("ffmpeg", "ffmpeg");
+    const std::string source = MakeMedia("cli-mp3.avi", kMp3Avi);
+    ASSERT_FALSE(source.empty());
+    // /dev/full takes no byte: every write fails as on a full disk.
+    const RunResult r = Cli("cut " + Quote(source) + " --from 0 --to 20 -o /dev/full --force");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Err: $8004406E (No space left on device)"), std::string::npos) << r.err;
+}
+
+// A cut long enough to be interrupted: each signal stops it, the partial output goes and the
+// status is the conventional one.
+TEST(CliSignals, InterruptedCutsRemoveTheirOutput) {
+    REQUIRE_TOOL("ffmpeg", "ffmpeg");
+    const std::string dir = testmedia::TempDir();
+    if (testmedia::FreeSpace(dir) < (3ull << 30))
+        GTEST_SKIP() << "less than 3 GiB free in " << dir;
+    const std::string source = MakeMedia(
+        "cli-raw-long.avi", "ffmpeg -v error -y -f lavfi -i testsrc=size=1280x720:rate=25 "
+                            "-frames:v 250 -c:v rawvideo -pix_fmt bgr24 -f avi {out}");
+    ASSERT_FALSE(source.empty());
+    for (const auto& [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}, {"HUP", 129}}) {
+        const std::string out = dir + "/interrupted-" + signal + ".avi";
+        // The signal goes once the output is growing, so that it lands inside the cut.
+        const RunResult r = testmedia::Run(
+            Quote(CLIPVANE_CLI) + " cut " + Quote(source) + " --from 0 --to 249 -o " + Quote(out) +
+            " & pid=$!; for i in $(seq 1000); do [ \"$(stat -c %s " + Quote(out) +
+            " 2>/dev/null || echo 0)\" -gt 8000000 ] && break; sleep 0.005; done; kill -" + signal +
+            " $pid; wait $pid");
+        EXPECT_EQ(r.exitCode, status) << signal << ": " << r.err;
+        EXPECT_NE(r.err.find("stopped by SIG" + std::string(signal)), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists(out)) << signal;
+    }
+}

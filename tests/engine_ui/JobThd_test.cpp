@@ -198,7 +198,7 @@ TEST(CutDlg, AFailingCutClosesTheDialogAndKeepsTheError) {
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_FALSE(dlg.Busy);
     EXPECT_TRUE(dlg.LastFailed());
-    EXPECT_EQ(dlg.LastError(), "StreamWrite failed. Err: $8004406E");
+    EXPECT_EQ(dlg.LastError(), "StreamWrite failed. Err: $8004406E (No space left on device)");
     EXPECT_FALSE(x.Writing);
 
     // A source that shrinks under the open engine: the reads fail.

@@ -222,7 +222,8 @@ TEST_F(MainDlgSave, OutputThatCannotBeCreatedIsReported) {
     dlg->commit_btn->click();
     ASSERT_EQ(boxes.Shown.size(), 1u);
     EXPECT_EQ(boxes.Shown[0].Text,
-              QStringLiteral("Operation failed: FileOpen failed. Err: $8004406F"));
+              QStringLiteral("Operation failed: FileOpen failed. Err: $8004406F (No such file or "
+                             "directory)"));
     EXPECT_EQ(boxes.Shown[0].Kind, kKindError);
     EXPECT_EQ(dlg->Extractor->FileName, source);
     EXPECT_TRUE(dlg->Extractor->Valid);
