@@ -48,6 +48,12 @@ const std::vector<std::string>& Ts_MainTexts() {
         "Operation failed: %s",
         "Brennax is not installed. Do you want to burn the file with %s ?",
         "Quillet is not installed. Do you want to inspect the file with %s ?",
+        "The language file %s cannot be used and is left out: %s",
+        "Clipvane cannot save its settings, so this change will not be remembered: %s",
+        "Yes",
+        "No",
+        "OK",
+        "Cancel",
     };
     return texts;
 }

@@ -6,6 +6,7 @@
 #include "engine/ui/U_JobThd.h"
 #include "engine/ui/U_PictureExtractThd.h"
 #include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/C_LangRecord.h"
 #include "localisation/ui/C_TextStorageComponent.h"
 #include "localisation/ui/ComponentModel.h"
 #include "mainwindow/SeekBar.h"
@@ -101,8 +102,10 @@ TMainDlg::~TMainDlg() {
     // A running audio job holds the engine's lock: freeing the engine waits for it to end.
     Extractor.reset();
     Updater.reset();
-    if (Log)
+    if (Log) {
         reg::SetSettingsLogHook({});
+        reg::SetSettingsWriteFailureHook({});
+    }
 }
 
 std::string TMainDlg::ExePath() {
@@ -126,6 +129,8 @@ void TMainDlg::FirstActivation() {
         // A broken language file has no caller to reach; the user sees it as any error.
         try {
             Langue->FirstActivate();
+        } catch (const ELanguageFileError& e) {
+            ReportLanguageFile(e);
         } catch (const std::exception& e) {
             MsgBox(this, QString::fromUtf8(e.what()), kMbOk, kKindError);
         }
@@ -158,6 +163,11 @@ void TMainDlg::AppEvtActivate() {
     TKLog* log = Log.get();
     reg::SetSettingsLogHook(
         [log](const std::string& Message, int Level) { log->Add(Message, Level); });
+    reg::SetSettingsWriteFailureHook(
+        [this](const std::string& Message) { ReportSettingsWriteFailure(Message); });
+    for (const std::string& line : earlyLogLines_)
+        Log->Add(line, TKLog::kError);
+    earlyLogLines_.clear();
     Log->Add("Starting", TKLog::kInfo);
     Log->Add(exe, TKLog::kInfo);
     Log->Add(windowTitle().toStdString(), TKLog::kInfo);

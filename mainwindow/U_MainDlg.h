@@ -30,6 +30,7 @@ class TAVIExtractor;
 class TAboutDlg;
 class TC2CDDlg;
 class TCutDlg;
+class ELanguageFileError;
 class TExtractThd;
 class TFileInfoDlg;
 class TFrameImage;
@@ -251,6 +252,9 @@ private:
     QString pendingLoad_;
     bool closeWhenDone_ = false;
     bool activated_ = false;
+    bool settingsFailureShown_ = false;
+    // Said before the log existed; written to it once it does.
+    std::vector<std::string> earlyLogLines_;
 
     // U_MainDlgForm.cpp
     void CreateControls();
@@ -268,6 +272,12 @@ private:
     bool SourceValid() const;
     int32_t FrameUnderBar() const;
     void RunSeekCommand(int Key, Qt::KeyboardModifier Modifier);
+
+    // U_MainDlgOptions.cpp
+    // A language file that cannot be used: said once, naming the file, and logged.
+    void ReportLanguageFile(const ELanguageFileError& Error);
+    // Settings that cannot be stored: logged by the store; told to the user once per run.
+    void ReportSettingsWriteFailure(const std::string& Message);
 
     // U_MainDlgCommands.cpp
     void SetJobControls(bool Enabled);

@@ -4,6 +4,7 @@
 
 #include "engine/jobs/U_AVIExtractor.h"
 #include "localisation/ui/C_LangPack.h"
+#include "localisation/ui/C_LangRecord.h"
 #include "localisation/ui/C_TextStorageComponent.h"
 #include "localisation/ui/U_LangDlg.h"
 #include "mainwindow/U_DragDrop.h"
@@ -19,6 +20,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <exception>
 
@@ -40,6 +42,10 @@ void TMainDlg::LangueAfterLanguageSwitch() {
     CaptionError = Translate(QStringLiteral("Error"));
     CaptionQuestion = Translate(QStringLiteral("Question"));
     CaptionInformation = Translate(QStringLiteral("Information"));
+    ButtonYes = Translate(QStringLiteral("Yes"));
+    ButtonNo = Translate(QStringLiteral("No"));
+    ButtonOk = Translate(QStringLiteral("OK"));
+    ButtonCancel = Translate(QStringLiteral("Cancel"));
 
     // The desktop's "Open with" entry speaks the new language too; a failure here must not stop
     // the switch.
@@ -49,6 +55,38 @@ void TMainDlg::LangueAfterLanguageSwitch() {
             (void)Associate(caption, ExePath());
     } catch (const std::exception&) {
     }
+}
+
+void TMainDlg::ReportLanguageFile(const ELanguageFileError& Error) {
+    const std::string line = std::string("Language file left out: ") + Error.what();
+    if (Log)
+        Log->Add(line, TKLog::kError);
+    else
+        earlyLogLines_.push_back(line);
+    const std::string what = Error.what();
+    // The reason follows the file's name in the error's text.
+    const QString file = Error.File.isEmpty() ? QString() : Error.File;
+    QString reason = QString::fromStdString(what);
+    if (!file.isEmpty() && reason.startsWith(file + QStringLiteral(": ")))
+        reason = reason.mid(file.size() + 2);
+    QString text =
+        Translate(QStringLiteral("The language file %s cannot be used and is left out: %s"));
+    text.replace(text.indexOf(QStringLiteral("%s")), 2, file);
+    text.replace(text.indexOf(QStringLiteral("%s")), 2, reason);
+    MsgBox(this, text, kMbOk, kKindError);
+}
+
+void TMainDlg::ReportSettingsWriteFailure(const std::string& Message) {
+    if (settingsFailureShown_)
+        return;
+    settingsFailureShown_ = true;
+    // Shown once the change that failed has finished, not from inside the settings call.
+    QTimer::singleShot(0, this, [this, Message] {
+        QString text = Translate(QStringLiteral(
+            "Clipvane cannot save its settings, so this change will not be remembered: %s"));
+        text.replace(QStringLiteral("%s"), QString::fromStdString(Message));
+        MsgBox(this, text, kMbOk, kKindWarning);
+    });
 }
 
 void TMainDlg::Language1Click() {

@@ -3,6 +3,7 @@
 
 #include "support/platform/DesktopOpen.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -19,6 +20,10 @@ QString CaptionWarning = QStringLiteral("Warning");
 QString CaptionError = QStringLiteral("Error");
 QString CaptionQuestion = QStringLiteral("Question");
 QString CaptionInformation = QStringLiteral("Information");
+QString ButtonYes = QStringLiteral("Yes");
+QString ButtonNo = QStringLiteral("No");
+QString ButtonOk = QStringLiteral("OK");
+QString ButtonCancel = QStringLiteral("Cancel");
 
 namespace {
 
@@ -58,6 +63,35 @@ QMessageBox::Icon IconOf(int Kind) {
     default:
         return QMessageBox::NoIcon;
     }
+}
+
+// The buttons of a box with their texts in the language in use (Qt's own would stay English).
+QList<QPair<QMessageBox::StandardButton, QString>> ButtonList(int Buttons) {
+    switch (Buttons) {
+    case kMbYesNo:
+        return {{QMessageBox::Yes, ButtonYes}, {QMessageBox::No, ButtonNo}};
+    case kMbYesNoCancel:
+        return {{QMessageBox::Yes, ButtonYes},
+                {QMessageBox::No, ButtonNo},
+                {QMessageBox::Cancel, ButtonCancel}};
+    case kMbOkCancel:
+        return {{QMessageBox::Ok, ButtonOk}, {QMessageBox::Cancel, ButtonCancel}};
+    default:
+        return {{QMessageBox::Ok, ButtonOk}};
+    }
+}
+
+QStringList ButtonTextsOf(int Buttons) {
+    QStringList texts;
+    for (const auto& [button, text] : ButtonList(Buttons))
+        texts << text;
+    return texts;
+}
+
+void TranslateButtons(QMessageBox& Box, int Buttons) {
+    for (const auto& [button, text] : ButtonList(Buttons))
+        if (QAbstractButton* b = Box.button(button))
+            b->setText(text);
 }
 
 int AnswerOf(int Button) {
@@ -118,8 +152,10 @@ QString MsgBoxCaption(int Kind) {
 int MsgBox(QWidget* Owner, const QString& Text, int Buttons, int Kind) {
     const QString caption = MsgBoxCaption(Kind);
     if (const TMsgBoxHook& hook = MsgBoxHook())
-        return hook({Text, caption, Buttons, Kind, MsgBoxFlags(Buttons, Kind), false});
+        return hook({Text, caption, Buttons, Kind, MsgBoxFlags(Buttons, Kind), false,
+                     ButtonTextsOf(Buttons)});
     QMessageBox box(IconOf(Kind), caption, Text, ButtonsOf(Buttons), Owner);
+    TranslateButtons(box, Buttons);
     return AnswerOf(box.exec());
 }
 
@@ -130,10 +166,11 @@ int AskYesNo(QWidget* Owner, const QString& Text) {
 void ShowMessage(const QString& Text) {
     const QString caption = QCoreApplication::applicationName();
     if (const TMsgBoxHook& hook = MsgBoxHook()) {
-        hook({Text, caption, kMbOk, kKindMessage, 0, true});
+        hook({Text, caption, kMbOk, kKindMessage, 0, true, ButtonTextsOf(kMbOk)});
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, Text, QMessageBox::Ok);
+    TranslateButtons(box, kMbOk);
     box.exec();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -33,6 +34,11 @@ extern QString CaptionWarning;
 extern QString CaptionError;
 extern QString CaptionQuestion;
 extern QString CaptionInformation;
+// Button texts, the same way.
+extern QString ButtonYes;
+extern QString ButtonNo;
+extern QString ButtonOk;
+extern QString ButtonCancel;
 
 // The platform's flag word for a box: buttons (0, 4, 3, 1) plus the icon of the kind (0x30
 // warning, 0x10 error, 0x20 question, 0x40 information). Kept so a box reads the same on every
@@ -56,6 +62,7 @@ struct TMsgBoxRequest {
     int Kind = 0;
     unsigned Flags = 0;
     bool Plain = false;
+    QStringList ButtonTexts; // left to right, as shown
 };
 // Tests answer boxes without showing them: while a hook is installed MsgBox, AskYesNo and
 // ShowMessage call it instead, and MsgBox returns its answer. An empty hook shows boxes again.

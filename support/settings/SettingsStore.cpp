@@ -26,6 +26,11 @@ SettingsLogHook& HookSlot() {
     return hook;
 }
 
+SettingsWriteFailureHook& FailureHookSlot() {
+    static SettingsWriteFailureHook hook;
+    return hook;
+}
+
 } // namespace
 
 std::shared_ptr<SettingsStore> DefaultSettingsStore() {
@@ -54,6 +59,22 @@ void SettingsLog(const std::string& message, int level) {
     }
     if (hook)
         hook(message, level);
+}
+
+void SetSettingsWriteFailureHook(SettingsWriteFailureHook hook) {
+    std::lock_guard lock(GlobalsMutex());
+    FailureHookSlot() = std::move(hook);
+}
+
+void SettingsWriteFailed(const std::string& message) {
+    SettingsLog(message, 2);
+    SettingsWriteFailureHook hook;
+    {
+        std::lock_guard lock(GlobalsMutex());
+        hook = FailureHookSlot();
+    }
+    if (hook)
+        hook(message);
 }
 
 RegKey::RegKey(RegRoot root, std::shared_ptr<SettingsStore> store)

@@ -84,6 +84,11 @@ void SetDefaultSettingsStore(std::shared_ptr<SettingsStore> store);
 using SettingsLogHook = std::function<void(const std::string& message, int level)>;
 void SetSettingsLogHook(SettingsLogHook hook);
 void SettingsLog(const std::string& message, int level);
+// A change that could not be stored (a read-only or full folder) is logged at level 2 and told
+// to this hook as well, so that the program can let the user know.
+using SettingsWriteFailureHook = std::function<void(const std::string& message)>;
+void SetSettingsWriteFailureHook(SettingsWriteFailureHook hook);
+void SettingsWriteFailed(const std::string& message);
 
 // An open key, like a registry handle: opened with an access mask, read and written through the
 // store, closed by Close or the destructor. Writes through a key opened without write rights

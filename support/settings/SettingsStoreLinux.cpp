@@ -15,6 +15,7 @@
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace reg {
@@ -128,10 +129,10 @@ public:
     RegStatus Modify(const std::function<RegStatus(RegHive&, bool&)>& change) {
         const std::string target = atomicfile::ResolveLink(path_);
         if (!WideForceDirectories(atomicfile::FolderOf(target), dirMode_))
-            return FromErrno(errno, RegStatus::WriteFault);
+            return CannotWrite(target, errno);
         FileLock lock;
         if (!lock.Take(target + ".lock", fileMode_))
-            return FromErrno(errno, RegStatus::WriteFault);
+            return CannotWrite(target, errno);
         RegHive hive(rootName_);
         RegStatus status = LoadLocked(target, hive);
         if (status != RegStatus::Success)
@@ -202,8 +203,14 @@ private:
         // copy that died before its rename is overwritten by the next change.
         int err = 0;
         if (!atomicfile::Replace(target, target + ".tmp", text, fileMode_, err, beforeRename_))
-            return FromErrno(err, RegStatus::WriteFault);
+            return CannotWrite(target, err);
         return RegStatus::Success;
+    }
+
+    static RegStatus CannotWrite(const std::string& target, int err) {
+        SettingsWriteFailed("Settings: " + target + " cannot be written (" +
+                            std::generic_category().message(err) + ")");
+        return FromErrno(err, RegStatus::WriteFault);
     }
 
     std::string path_;

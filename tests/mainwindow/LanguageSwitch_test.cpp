@@ -9,6 +9,7 @@
 #include "mainwindow/dialogs/U_MsgDlg.h"
 #include "support/log/U_Log.h"
 #include "support/platform/ShellAssociation.h"
+#include "support/settings/SettingsStore.h"
 #include "tests/localisation_ui/LangFileWriter.h"
 
 #include <QAction>
@@ -47,6 +48,8 @@ const std::map<std::string, std::string>& French() {
         {"Error", "Erreur"},
         {"Question", "Demande"},
         {"Information", "Renseignement"},
+        {"Yes", "Oui"},
+        {"No", "Non"},
     };
     return texts;
 }
@@ -92,6 +95,10 @@ protected:
         CaptionError = QStringLiteral("Error");
         CaptionQuestion = QStringLiteral("Question");
         CaptionInformation = QStringLiteral("Information");
+        ButtonYes = QStringLiteral("Yes");
+        ButtonNo = QStringLiteral("No");
+        ButtonOk = QStringLiteral("OK");
+        ButtonCancel = QStringLiteral("Cancel");
     }
     void UseTestLanguages() { dlg->Langue->SubDir = QString::fromLatin1(kSubDir); }
     void SwitchToFrench() {
@@ -149,6 +156,30 @@ TEST_F(LanguageSwitch, BoxesAfterTheSwitchCarryTheTranslatedCaption) {
     EXPECT_EQ(boxes.Shown[0].Text, QStringLiteral("Le fichier existe. Ecraser ?"));
     EXPECT_EQ(boxes.Shown[0].Caption, QStringLiteral("Avertissement"));
     EXPECT_EQ(boxes.Shown[0].Kind, kKindWarning);
+}
+
+TEST_F(LanguageSwitch, ButtonsSpeakTheLanguageAndUnsavedSettingsAreToldOnce) {
+    Start();
+    UseTestLanguages();
+    SwitchToFrench();
+    AskYesNo(dlg, QStringLiteral("?"));
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].ButtonTexts, (QStringList{"Oui", "Non"}));
+
+    // A settings folder that cannot be made, whoever runs the test (root included).
+    std::ofstream(dir + "/plain-file") << "x";
+    const std::shared_ptr<reg::SettingsStore> saved = reg::DefaultSettingsStore();
+    reg::SetDefaultSettingsStore(reg::CreateHiveFileStore(
+        {dir + "/plain-file/registry/user.reg", dir + "/plain-file/registry/machine.reg", {}}));
+    SwitchToFrench();
+    SwitchToFrench();
+    QTest::qWait(50);
+    reg::SetDefaultSettingsStore(saved);
+    ASSERT_EQ(boxes.Shown.size(), 2u);
+    EXPECT_EQ(boxes.Shown[1].Kind, kKindWarning);
+    EXPECT_NE(boxes.Shown[1].Text.indexOf(QStringLiteral("cannot be written")), -1)
+        << boxes.Shown[1].Text.toStdString();
+    EXPECT_GE(IndexOf(LogMessages(), "Settings: " + dir + "/plain-file/registry/user.reg"), 0);
 }
 
 TEST_F(LanguageSwitch, SavedLanguageIsAppliedBeforeTheStartUpSequence) {
