@@ -42,18 +42,32 @@ bool PlausibleId(uint32_t id) {
     return true;
 }
 
-// Stream number of a data chunk id: "NNdc" (compressed video), "NNdb" (uncompressed video),
-// "NNwb" (audio). -1 for anything else: "NNpc" palette changes, index chunks, unknown ids.
+// Stream number of a data chunk id: two decimal digits, then two letters - "NNdc" (compressed
+// video), "NNdb" (uncompressed video), "NNwb" (audio), and the other spellings writers use
+// ("NNDC", "NNdd", "NNiv", ...), as other readers take them. -1 for anything else: "NNpc"
+// palette changes, index chunks ("ix##"), unknown ids.
 int DataChunkStream(uint32_t id) {
     const char c0 = static_cast<char>(id & 0xFF);
     const char c1 = static_cast<char>((id >> 8) & 0xFF);
     const char c2 = static_cast<char>((id >> 16) & 0xFF);
     const char c3 = static_cast<char>((id >> 24) & 0xFF);
-    if (c0 < '0' || c0 > '9' || c1 < '0' || c1 > '9')
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (c0 < '0' || c0 > '9' || c1 < '0' || c1 > '9' || !letter(c2) || !letter(c3))
         return -1;
-    const bool data = (c2 == 'd' && (c3 == 'c' || c3 == 'b')) || (c2 == 'w' && c3 == 'b');
-    return data ? (c0 - '0') * 10 + (c1 - '0') : -1;
+    if ((c2 == 'p' || c2 == 'P') && (c3 == 'c' || c3 == 'C'))
+        return -1;
+    return (c0 - '0') * 10 + (c1 - '0');
 }
+
+// Ids that start a chunk of the top level or of an AVI form, for finding the next chunk after
+// a size that was written a few bytes too small.
+bool KnownChunkId(uint32_t id) {
+    return id == ckid::kList || id == ckid::kJunk || id == ckid::kIdx1 || id == ckid::kRiff ||
+           id == FourCC("JUNQ");
+}
+
+// How far a size written too small is looked past for the chunk that really follows.
+constexpr uint64_t kResyncWindow = 256;
 
 struct MoviList {
     uint64_t typePosition; // of the "movi" code; relative "idx1" offsets count from here
@@ -95,6 +109,8 @@ struct AviReader::Parser {
     HRESULT Run();
     HRESULT ReadBlock(uint64_t offset, size_t size, std::vector<uint8_t>& buf);
     uint64_t ParseChildren(uint64_t start, uint64_t end, bool firstPart);
+    // The position of a known chunk id shortly after pos, or pos when there is none.
+    uint64_t Resync(uint64_t pos, uint64_t end);
     HRESULT HandleChild(uint64_t pos, uint32_t id, uint32_t size, bool firstPart);
     // Returns where a "movi" list was found inside the header list (its size claimed too
     // much), else n.
@@ -102,19 +118,23 @@ struct AviReader::Parser {
     void ParseStreamList(const uint8_t* p, size_t n);
     void ParseIndx(size_t stream, const uint8_t* p, size_t n);
     void AddEntry(size_t stream, uint64_t data, uint32_t size, bool key);
-    void AddStdEntry(size_t stream, uint64_t base, uint32_t offset, uint32_t sizeAndFlag);
+    void AddStdEntry(size_t stream, uint32_t chunkId, uint64_t base, uint32_t offset,
+                     uint32_t sizeAndFlag);
     // Whether a chunk whose data starts at data has its header inside a "movi" list (or after
     // one, before the next).
     bool InMovi(uint64_t data) const;
-    // Size of an idx1 entry, mended from the chunk header it points at when the entry's own
-    // runs past the end of the file; nullopt when the entry cannot be placed at all.
-    std::optional<uint32_t> Idx1EntrySize(uint32_t id, uint64_t data, uint32_t size);
+    // Size of an index entry, mended from the chunk header it points at when the entry's own
+    // runs past the end of the file; nullopt when the entry cannot be placed at all. A chunk
+    // the file ends inside keeps what is there.
+    std::optional<uint32_t> EntrySize(uint32_t id, uint64_t data, uint32_t size);
     // Notes a planned number of chunks; false (and the open fails) past kMaxChunks.
     bool Plan(uint64_t chunks);
     void BuildOpenDml(size_t stream);
-    bool BuildIdx1(const std::vector<bool>& want);
-    // Walks the "movi" lists from number first on.
-    void BuildWalk(const std::vector<bool>& want, size_t first = 0);
+    template <typename Visit> bool ForEachIdx1Entry(const Visit& visit);
+    // Entries per stream of "idx1"; false when the file has none.
+    bool CountIdx1(std::vector<uint64_t>& counts);
+    void FillIdx1(const std::vector<bool>& want, const std::vector<uint64_t>& counts);
+    void BuildWalk(const std::vector<bool>& want);
     void WalkUnindexedTail();
     void WalkList(uint64_t start, uint64_t end, int depth, const std::vector<bool>& want,
                   std::vector<uint8_t>& window, uint64_t& windowPos, bool& stop);
@@ -170,34 +190,47 @@ HRESULT AviReader::Parser::Run() {
     }
     if (!sawHeaders || !sawMain)
         return AVIERR_BADFORMAT;
+    if (!movis.empty())
+        r.moviTypePosition_ = movis.front().typePosition;
 
-    // Indexes: per stream the OpenDML index when it lists anything, else "idx1", else what a
-    // walk through the "movi" lists finds.
+    // Indexes: per stream the one that lists more of it, the OpenDML index or "idx1" (a file
+    // may carry a complete one of either kind beside a partial one of the other), and for a
+    // stream neither lists, what a walk through the "movi" lists finds.
     const size_t n = r.streams_.size();
     streamBytes.assign(n, 0);
-    std::vector<bool> wantIdx1(n, false);
-    bool anyIdx1 = false;
     for (size_t i = 0; i < n; ++i) {
         BuildOpenDml(i);
-        if (r.streams_[i].index.ChunkCount() > 0) {
+        if (r.streams_[i].index.ChunkCount() > 0)
             r.streams_[i].source = IndexSource::OpenDml;
-        } else {
-            wantIdx1[i] = true;
-            anyIdx1 = true;
-        }
     }
-    if (anyIdx1) {
-        if (BuildIdx1(wantIdx1)) {
-            for (size_t i = 0; i < n; ++i) {
-                if (wantIdx1[i])
-                    r.streams_[i].source = IndexSource::Idx1;
-            }
-        } else {
-            BuildWalk(wantIdx1);
-            for (size_t i = 0; i < n; ++i) {
-                if (wantIdx1[i])
-                    r.streams_[i].source = IndexSource::Walk;
-            }
+    std::vector<uint64_t> idx1Counts;
+    if (CountIdx1(idx1Counts)) {
+        std::vector<bool> useIdx1(n, false);
+        bool any = false;
+        for (size_t i = 0; i < n; ++i) {
+            StreamModel& s = r.streams_[i];
+            if (idx1Counts[i] <= s.index.ChunkCount())
+                continue;
+            useIdx1[i] = any = true;
+            chunksIndexed -= s.index.ChunkCount();
+            streamBytes[i] = 0;
+            s.index.Clear();
+            s.source = IndexSource::Idx1;
+        }
+        if (any)
+            FillIdx1(useIdx1, idx1Counts);
+    }
+    std::vector<bool> walk(n, false);
+    bool anyWalk = false;
+    for (size_t i = 0; i < n; ++i) {
+        if (r.streams_[i].index.ChunkCount() == 0)
+            walk[i] = anyWalk = true;
+    }
+    if (anyWalk) {
+        BuildWalk(walk);
+        for (size_t i = 0; i < n; ++i) {
+            if (walk[i] && r.streams_[i].index.ChunkCount() > 0)
+                r.streams_[i].source = IndexSource::Walk;
         }
     }
     WalkUnindexedTail();
@@ -213,6 +246,18 @@ HRESULT AviReader::Parser::Run() {
     return AVIERR_OK;
 }
 
+uint64_t AviReader::Parser::Resync(uint64_t pos, uint64_t end) {
+    const uint64_t len = std::min<uint64_t>(kResyncWindow + 8, end - pos);
+    std::vector<uint8_t> window;
+    if (len < 12 || ReadBlock(pos, static_cast<size_t>(len), window) != AVIERR_OK)
+        return pos;
+    for (size_t at = 1; at + 8 <= window.size(); ++at) {
+        if (KnownChunkId(Le32(window.data() + at)))
+            return pos + at;
+    }
+    return pos;
+}
+
 uint64_t AviReader::Parser::ParseChildren(uint64_t start, uint64_t end, bool firstPart) {
     uint8_t head[12];
     uint64_t pos = start;
@@ -222,8 +267,15 @@ uint64_t AviReader::Parser::ParseChildren(uint64_t start, uint64_t end, bool fir
             break;
         const uint32_t id = Le32(head);
         const uint32_t size = Le32(head + 4);
-        if (!PlausibleId(id))
-            break;
+        if (!PlausibleId(id)) {
+            // A chunk before overran its declared size by a few bytes (VLC writes such header
+            // lists): go on at the chunk that really follows, when there is one close by.
+            const uint64_t next = Resync(pos, end);
+            if (next == pos)
+                break;
+            pos = next;
+            continue;
+        }
         resumeAt = 0;
         if (HandleChild(pos, id, size, firstPart) != AVIERR_OK)
             break;
@@ -410,31 +462,33 @@ bool AviReader::Parser::InMovi(uint64_t data) const {
     return false;
 }
 
-std::optional<uint32_t> AviReader::Parser::Idx1EntrySize(uint32_t id, uint64_t data,
-                                                         uint32_t size) {
+std::optional<uint32_t> AviReader::Parser::EntrySize(uint32_t id, uint64_t data, uint32_t size) {
     if (data <= fileSize && size <= fileSize - data)
         return size;
     // The entry's size runs past the end: the chunk's own header tells the truth when the entry
     // points at it, and a chunk cut short by the end of the file keeps what is there.
     uint8_t h[8];
-    if (data < 8 || data > fileSize || !r.ReadAt(data - 8, h, sizeof h) || Le32(h) != id)
+    if (data < 8 || data > fileSize || !r.ReadAt(data - 8, h, sizeof h) ||
+        (Le32(h) != id &&
+         (DataChunkStream(Le32(h)) < 0 || DataChunkStream(Le32(h)) != DataChunkStream(id))))
         return std::nullopt;
     return static_cast<uint32_t>(std::min<uint64_t>(Le32(h + 4), fileSize - data));
 }
 
-void AviReader::Parser::AddStdEntry(size_t stream, uint64_t base, uint32_t offset,
+void AviReader::Parser::AddStdEntry(size_t stream, uint32_t chunkId, uint64_t base, uint32_t offset,
                                     uint32_t sizeAndFlag) {
     // Offsets count from qwBaseOffset and point at the chunk's data; bit 31 of the size marks
     // a frame that is NOT a key frame.
     if (base > fileSize)
         return;
     const uint64_t data = base + offset;
-    const uint32_t size = sizeAndFlag & 0x7FFFFFFFu;
     // Entries past the real ones (a count larger than the chunk) read as zeros and would point
     // at the list's own header again and again: only chunks inside a "movi" list count.
-    if (data < 8 || data > fileSize || size > fileSize - data || !InMovi(data))
+    if (data < 8 || data > fileSize || !InMovi(data))
         return;
-    AddEntry(stream, data, size, (sizeAndFlag & 0x80000000u) == 0);
+    const std::optional<uint32_t> size = EntrySize(chunkId, data, sizeAndFlag & 0x7FFFFFFFu);
+    if (size)
+        AddEntry(stream, data, *size, (sizeAndFlag & 0x80000000u) == 0);
 }
 
 void AviReader::Parser::BuildOpenDml(size_t stream) {
@@ -452,6 +506,7 @@ void AviReader::Parser::BuildOpenDml(size_t stream) {
         uint64_t count;
         uint64_t base;
         size_t stride;
+        uint32_t chunkId;
     };
     std::vector<StdIndex> parts;
     uint64_t planned = inlineCount;
@@ -476,7 +531,7 @@ void AviReader::Parser::BuildOpenDml(size_t stream) {
         const uint64_t count =
             std::min({uint64_t{Le32(h + 12)}, room / stride, entryBudget - planned});
         planned += count;
-        parts.push_back({entriesStart, count, Le64(h + 20), stride});
+        parts.push_back({entriesStart, count, Le64(h + 20), stride, Le32(h + 16)});
     }
     if (!Plan(chunksIndexed + std::min(planned, entryBudget)))
         return;
@@ -484,10 +539,11 @@ void AviReader::Parser::BuildOpenDml(size_t stream) {
 
     if (inlineCount > 0) {
         const size_t stride = static_cast<size_t>(Le16(inl.data())) * 4;
+        const uint32_t chunkId = Le32(inl.data() + 8);
         const uint64_t base = Le64(inl.data() + 12);
         for (size_t i = 0; i < inlineCount; ++i) {
             const uint8_t* e = inl.data() + 24 + i * stride;
-            AddStdEntry(stream, base, Le32(e), Le32(e + 4));
+            AddStdEntry(stream, chunkId, base, Le32(e), Le32(e + 4));
         }
     }
     std::vector<uint8_t> buf;
@@ -500,19 +556,17 @@ void AviReader::Parser::BuildOpenDml(size_t stream) {
                 break;
             for (uint64_t i = 0; i < now; ++i) {
                 const uint8_t* e = buf.data() + i * part.stride;
-                AddStdEntry(stream, part.base, Le32(e), Le32(e + 4));
+                AddStdEntry(stream, part.chunkId, part.base, Le32(e), Le32(e + 4));
             }
             done += now;
         }
     }
 }
 
-bool AviReader::Parser::BuildIdx1(const std::vector<bool>& want) {
+template <typename Visit> bool AviReader::Parser::ForEachIdx1Entry(const Visit& visit) {
     if (!haveIdx1 || movis.empty())
         return false;
     const uint64_t entries = idx1Size / 16;
-    if (entries == 0)
-        return false;
     const FourCCAt fourCCAt = [this](uint64_t position) -> std::optional<uint32_t> {
         uint8_t b[4];
         if (position > fileSize || fileSize - position < 4 || !r.ReadAt(position, b, 4))
@@ -522,96 +576,95 @@ bool AviReader::Parser::BuildIdx1(const std::vector<bool>& want) {
     std::optional<uint64_t> base;
     std::vector<uint8_t> buf;
     const uint64_t perBlock = kIndexBlock / 16;
-    // Two passes over the index: count what each stream gets, then fill indexes allocated once.
-    std::vector<uint64_t> counts(want.size(), 0);
-    for (const bool fill : {false, true}) {
-        if (fill) {
-            uint64_t valid = 0;
-            uint64_t wanted = 0;
-            for (size_t i = 0; i < want.size(); ++i) {
-                valid += counts[i];
-                wanted += want[i] ? counts[i] : 0;
+    for (uint64_t done = 0; done < entries;) {
+        const uint64_t now = std::min(perBlock, entries - done);
+        if (ReadBlock(idx1Start + done * 16, static_cast<size_t>(now * 16), buf) != AVIERR_OK)
+            break;
+        for (uint64_t i = 0; i < now; ++i) {
+            const uint8_t* e = buf.data() + i * 16;
+            const uint32_t id = Le32(e);
+            const uint32_t flags = Le32(e + 4);
+            const uint32_t offset = Le32(e + 8);
+            const uint32_t size = Le32(e + 12);
+            // "rec " lists of interleaved files appear in the index too; their chunks follow as
+            // entries of their own.
+            if ((flags & AVIIF_LIST) != 0 || id == kRec || id == kList)
+                continue;
+            if (!base) {
+                base = Idx1OffsetBase(movis.front().typePosition, offset, id, fourCCAt);
+                r.idx1Absolute_ = *base != movis.front().typePosition;
             }
-            if (valid == 0)
-                return false;
-            if (!Plan(chunksIndexed + wanted))
-                return true;
-            for (size_t i = 0; i < want.size(); ++i) {
-                if (want[i])
-                    r.streams_[i].index.Reserve(static_cast<size_t>(counts[i]));
-            }
+            const int stream = DataChunkStream(id);
+            if (stream < 0 || static_cast<size_t>(stream) >= r.streams_.size())
+                continue;
+            // Offsets are unsigned: an AVI 1.0 file reaches up to 4 GiB with them.
+            const uint64_t data = *base + offset + 8;
+            if (const std::optional<uint32_t> mended = EntrySize(id, data, size))
+                visit(static_cast<size_t>(stream), data, *mended, (flags & AVIIF_KEYFRAME) != 0);
         }
-        for (uint64_t done = 0; done < entries;) {
-            const uint64_t now = std::min(perBlock, entries - done);
-            if (ReadBlock(idx1Start + done * 16, static_cast<size_t>(now * 16), buf) != AVIERR_OK)
-                break;
-            for (uint64_t i = 0; i < now; ++i) {
-                const uint8_t* e = buf.data() + i * 16;
-                const uint32_t id = Le32(e);
-                const uint32_t flags = Le32(e + 4);
-                const uint32_t offset = Le32(e + 8);
-                const uint32_t size = Le32(e + 12);
-                // "rec " lists of interleaved files appear in the index too; their chunks
-                // follow as entries of their own.
-                if ((flags & AVIIF_LIST) != 0 || id == kRec || id == kList)
-                    continue;
-                if (!base)
-                    base = Idx1OffsetBase(movis.front().typePosition, offset, id, fourCCAt);
-                const int stream = DataChunkStream(id);
-                if (stream < 0 || static_cast<size_t>(stream) >= want.size())
-                    continue;
-                const uint64_t data = *base + offset + 8;
-                const std::optional<uint32_t> mended = Idx1EntrySize(id, data, size);
-                if (!mended)
-                    continue;
-                const auto n = static_cast<size_t>(stream);
-                if (!fill)
-                    ++counts[n];
-                else if (want[n])
-                    AddEntry(n, data, *mended, (flags & AVIIF_KEYFRAME) != 0);
-            }
-            done += now;
-        }
+        done += now;
     }
     return true;
 }
 
-void AviReader::Parser::BuildWalk(const std::vector<bool>& want, size_t first) {
+bool AviReader::Parser::CountIdx1(std::vector<uint64_t>& counts) {
+    counts.assign(r.streams_.size(), 0);
+    return ForEachIdx1Entry([&](size_t stream, uint64_t, uint32_t, bool) { ++counts[stream]; });
+}
+
+void AviReader::Parser::FillIdx1(const std::vector<bool>& want,
+                                 const std::vector<uint64_t>& counts) {
+    uint64_t wanted = 0;
+    for (size_t i = 0; i < want.size(); ++i)
+        wanted += want[i] ? counts[i] : 0;
+    if (!Plan(chunksIndexed + wanted))
+        return;
+    for (size_t i = 0; i < want.size(); ++i) {
+        if (want[i])
+            r.streams_[i].index.Reserve(static_cast<size_t>(counts[i]));
+    }
+    ForEachIdx1Entry([&](size_t stream, uint64_t data, uint32_t size, bool key) {
+        if (want[stream])
+            AddEntry(stream, data, size, key);
+    });
+}
+
+void AviReader::Parser::BuildWalk(const std::vector<bool>& want) {
     std::vector<uint8_t> window;
     uint64_t windowPos = 0;
     bool stop = false;
-    for (size_t i = first; i < movis.size(); ++i) {
+    for (size_t i = 0; i < movis.size(); ++i) {
         stop = false;
         WalkList(movis[i].start, movis[i].end, 0, want, window, windowPos, stop);
     }
 }
 
 void AviReader::Parser::WalkUnindexedTail() {
-    // A file cut short keeps the index of its first parts ("idx1" of the first RIFF, the
-    // "ix##" of each finished part) but not of the last: the "movi" lists after the last chunk
-    // an index lists are walked, so that their chunks stay reachable.
-    if (movis.size() < 2)
-        return;
+    // A file cut short, or whose writer stopped updating its index, keeps chunks after the last
+    // one an index lists: from there on the "movi" lists are walked, so that they stay
+    // reachable. In a finished file only index chunks or padding follow, and the walk is short.
     std::vector<bool> want(r.streams_.size(), false);
-    uint64_t lastIndexed = 0;
-    bool any = false;
+    uint64_t lastEnd = 0;
     for (size_t n = 0; n < r.streams_.size(); ++n) {
         const StreamModel& s = r.streams_[n];
         if (s.source != IndexSource::OpenDml && s.source != IndexSource::Idx1)
             continue;
         want[n] = true;
         for (size_t c = 0; c < s.index.ChunkCount(); ++c) {
-            lastIndexed = std::max(lastIndexed, s.index.Chunk(c).offset);
-            any = true;
+            const IndexedChunk& chunk = s.index.Chunk(c);
+            lastEnd = std::max(lastEnd, chunk.offset + chunk.Size() + (chunk.Size() & 1));
         }
     }
-    if (!any)
+    if (lastEnd == 0)
         return;
-    size_t first = 0;
-    while (first < movis.size() && movis[first].start <= lastIndexed)
-        ++first;
-    if (first < movis.size())
-        BuildWalk(want, first);
+    std::vector<uint8_t> window;
+    uint64_t windowPos = 0;
+    for (const MoviList& m : movis) {
+        if (m.end <= lastEnd)
+            continue;
+        bool stop = false;
+        WalkList(std::max(m.start, lastEnd), m.end, 0, want, window, windowPos, stop);
+    }
 }
 
 void AviReader::Parser::WalkList(uint64_t start, uint64_t end, int depth,
@@ -643,14 +696,19 @@ void AviReader::Parser::WalkList(uint64_t start, uint64_t end, int depth,
                 WalkList(pos + 12, std::min(dataStart + size, end), depth + 1, want, window,
                          windowPos, stop);
         } else {
+            const int stream = DataChunkStream(id);
+            const bool wanted = stream >= 0 && static_cast<size_t>(stream) < want.size() &&
+                                want[static_cast<size_t>(stream)];
             if (size > end - dataStart) {
-                // The file (or list) ends inside this chunk: keep only what is complete.
+                // The file ends inside this chunk (a recording cut short): what is there counts,
+                // as other readers take it. A list that ends inside a chunk ends the walk.
+                if (wanted && end == fileSize && dataStart < fileSize)
+                    AddEntry(static_cast<size_t>(stream), dataStart,
+                             static_cast<uint32_t>(fileSize - dataStart), true);
                 stop = true;
                 return;
             }
-            const int stream = DataChunkStream(id);
-            if (stream >= 0 && static_cast<size_t>(stream) < want.size() &&
-                want[static_cast<size_t>(stream)])
+            if (wanted)
                 AddEntry(static_cast<size_t>(stream), dataStart, size, true);
         }
         pos = dataStart + size + (size & 1);

@@ -76,6 +76,10 @@ public:
 
     const MainHeader& Main() const { return main_; }
     size_t StreamCount() const { return streams_.size(); }
+    // File position of the first "movi" list's type code; 0 without one.
+    uint64_t MoviTypePosition() const { return moviTypePosition_; }
+    // Whether the file's "idx1" counts its offsets from the file's start.
+    bool Idx1Absolute() const { return idx1Absolute_; }
     const StreamModel& Stream(size_t i) const { return streams_[i]; }
     uint64_t FileSize() const { return fileSize_; }
 
@@ -89,6 +93,8 @@ private:
 
     std::unique_ptr<ReadOnlyFile> file_;
     uint64_t fileSize_ = 0;
+    uint64_t moviTypePosition_ = 0;
+    bool idx1Absolute_ = false;
     MainHeader main_;
     std::vector<StreamModel> streams_;
 };

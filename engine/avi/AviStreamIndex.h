@@ -35,6 +35,8 @@ static_assert(sizeof(IndexedChunk) == 12);
 class AviStreamIndex {
 public:
     void Reserve(size_t chunks) { chunks_.reserve(chunks); }
+    // Forgets every chunk added (and their memory), before another index is read instead.
+    void Clear() { std::vector<IndexedChunk>().swap(chunks_); }
     // size is at most IndexedChunk::kMaxSize.
     void Add(uint64_t offset, uint32_t size, bool key);
     // Completes the index after the last Add. allKey: every sample counts as a key frame,

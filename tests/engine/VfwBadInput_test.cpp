@@ -54,6 +54,12 @@ HRESULT Exercise(const std::string& path, FileDigest* digest = nullptr) {
     return hr;
 }
 
+template <typename T> std::vector<T> AllButLast(std::vector<T> v) {
+    if (!v.empty())
+        v.pop_back();
+    return v;
+}
+
 template <typename T> bool IsPrefix(const std::vector<T>& part, const std::vector<T>& whole) {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
@@ -96,7 +102,8 @@ TEST(VfwBadInput, NotAnAviFile) {
     EXPECT_EQ(OpenRead(f, noHeaders.path), AVIERR_BADFORMAT);
 }
 
-// Cut anywhere, a file shows the samples it still holds completely, the same as before the cut.
+// Cut anywhere, a file shows the samples it still holds, the same as before the cut; the last one
+// may be the chunk the file ends inside, as far as it goes.
 TEST(VfwBadInput, TruncatedFiles) {
     for (auto make :
          {+[] { return samplefiles::FfmpegMpeg4CbrMp3(); },
@@ -123,8 +130,9 @@ TEST(VfwBadInput, TruncatedFiles) {
             if (Exercise(cut, &d) != AVIERR_OK)
                 continue;
             ++opened;
-            EXPECT_TRUE(IsPrefix(d.video.md5, orig.video.md5));
-            EXPECT_TRUE(IsPrefix(d.audio.md5, orig.audio.md5));
+            EXPECT_TRUE(IsPrefix(AllButLast(d.video.md5), orig.video.md5));
+            EXPECT_TRUE(IsPrefix(AllButLast(d.audio.md5), orig.audio.md5));
+            EXPECT_LE(d.video.md5.size(), orig.video.md5.size());
         }
         EXPECT_GT(opened, points.size() / 2);
     }
