@@ -1,5 +1,6 @@
-// U_AviIndexScan: finds the legacy "idx1" index and the "movi" list of an AVI file, so that the
-// indexed chunks can be read straight from the file when the AVIFile service cannot read them.
+// U_AviIndexScan: the chunks of an AVI file as an "idx1"-style list, drawn from the container's
+// own per-stream indexes, so that the chunks can be read straight from the file when the AVIFile
+// service cannot read them.
 #pragma once
 
 #include <cstdint>
@@ -7,36 +8,43 @@
 #include <string_view>
 #include <vector>
 
-// One "idx1" entry as stored: 16 bytes, little-endian.
+namespace avi {
+class AviReader;
+}
+
+// One index entry as "idx1" keeps it, with the 64-bit position of its data beside it: Offset
+// is only what an "idx1" would store (0xFFFFFFFF past 4 GiB), Position is where the data lies.
 struct TAviIndexEntry {
-    uint32_t ChunkId; // four-character code, first character in the low byte ("01wb")
-    uint32_t Flags;   // AVIIF_* flags, kept as read
-    uint32_t Offset;  // chunk header position, from the "movi" type code or from the file start
-    uint32_t Size;    // data bytes, without the 8-byte chunk header
+    uint32_t ChunkId;  // four-character code, first character in the low byte ("01wb")
+    uint32_t Flags;    // AVIIF_KEYFRAME for a chunk the index flags as a key frame
+    uint32_t Offset;   // chunk header position, from the "movi" type code or from the file start
+    uint32_t Size;     // data bytes, without the 8-byte chunk header
+    uint64_t Position; // file position of the data (after its chunk header)
 };
-static_assert(sizeof(TAviIndexEntry) == 16, "an idx1 entry is 16 bytes in the file");
 
 class TAviIndexScanner {
 public:
-    std::vector<TAviIndexEntry> Entries; // every index entry, in file order
+    std::vector<TAviIndexEntry> Entries; // every indexed chunk of every stream, in file order
     std::vector<TAviIndexEntry> Chunks;  // copies of the entries chosen by SelectChunks
-    bool IndexFound = false;             // an "idx1" chunk was found and read
-    uint64_t MoviPosition = 0;           // just after the "movi" list type; 0 when none was seen
-    // The index holds absolute file positions (GStreamer and many older writers) rather than
-    // positions counted from the "movi" type code.
+    bool IndexFound = false;             // the file's chunks are known (idx1, OpenDML or a walk)
+    uint64_t MoviPosition = 0;           // just after the first "movi" list type; 0 when none
+    // The file's "idx1" holds absolute file positions (GStreamer and many older writers) rather
+    // than positions counted from the "movi" type code; Offset follows the same counting.
     bool OffsetsAbsolute = false;
 
     TAviIndexScanner() { Reset(); }
 
     void Reset();
-    // Walks the top level of FileName and loads its index. Only a file that cannot be opened is
-    // an error: EFileError carrying open()'s errno (EISDIR for a folder). A malformed or
-    // truncated file just ends the walk.
+    // Reads FileName with the container's reader and lists its chunks. Only a file that cannot be
+    // opened is an error: EFileError carrying open()'s errno (EISDIR for a folder). A file that
+    // is no AVI file lists nothing.
     void Scan(const std::string& FileName);
+    // Lists the chunks of a file the container has open: no second pass over the file.
+    void Load(const avi::AviReader& Reader);
     // Chunks := the entries whose ChunkId is exactly ChunkId (case matters; a code that is not
-    // four characters long selects nothing).
+    // four characters long selects nothing). Chunk ids are "NNdc" for video, "NNwb" for audio
+    // and "NNtx" for text, NN the stream's number.
     void SelectChunks(std::string_view ChunkId);
-    // File position of the entry's data (after its chunk header). Not checked against the file:
-    // the index may point anywhere, so readers check position and Size against the file size.
-    uint64_t DataPosition(const TAviIndexEntry& Entry) const;
+    // File position of the entry's data (after its chunk header).
+    uint64_t DataPosition(const TAviIndexEntry& Entry) const { return Entry.Position; }
 };

@@ -371,6 +371,10 @@ HRESULT AVIFileFinish(PAVIFILE pfile) {
     return pfile->writer ? pfile->writer->Finish() : AVIERR_OK;
 }
 
+const avi::AviReader* AVIFileReader(PAVIFILE pfile) {
+    return pfile ? pfile->reader.get() : nullptr;
+}
+
 int AVIFileSystemError(PAVIFILE pfile) {
     return pfile && pfile->writer ? pfile->writer->SystemError() : 0;
 }

@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+namespace avi {
+class AviReader;
+}
+
 // Opaque handles. Every handle holds a reference; release each stream before its file.
 struct AviFileObject;
 struct AviStreamObject;
@@ -31,6 +35,10 @@ HRESULT AVIFileFinish(PAVIFILE pfile);
 // Extension of ours: the errno behind an AVIERR_FILEWRITE of a file being written (ENOSPC for a
 // full disk), 0 when there is none.
 int AVIFileSystemError(PAVIFILE pfile);
+// Extension of ours: the container's model of a file being read (headers and per-stream
+// indexes), for the parts of the engine that read chunks themselves; nullptr otherwise. It lives
+// as long as the file handle.
+const avi::AviReader* AVIFileReader(PAVIFILE pfile);
 ULONG AVIFileRelease(PAVIFILE pfile);
 
 HRESULT AVIStreamInfoW(PAVISTREAM pavi, AVISTREAMINFOW* psi, LONG lSize);

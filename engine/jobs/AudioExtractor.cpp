@@ -74,20 +74,19 @@ void TAVIExtractor::ExtractAudio(const std::string& OutputName) {
         uint64_t total = 0;
         for (const TAviIndexEntry& e : Scanner->Chunks)
             total += e.Size;
-        // The index can claim more than any source below 2 GiB holds; refuse before allocating.
-        if (total > (uint64_t{1} << 31))
-            RaiseAviError("StreamRead", AVIERR_FILEREAD);
-        std::vector<uint8_t> buffer(static_cast<size_t>(total), 0);
+        // Chunk by chunk: the audio of a file of any size, never all of it in memory.
+        std::vector<uint8_t> buffer;
         uint64_t placed = 0;
         for (const TAviIndexEntry& e : Scanner->Chunks) {
             stopWhenAsked();
-            // What the file does not hold of a chunk stays zero.
-            source.ReadAt(Scanner->DataPosition(e), buffer.data() + placed, e.Size);
+            // What the file does not hold of a chunk is written as zeros.
+            buffer.assign(e.Size, 0);
+            source.ReadAt(Scanner->DataPosition(e), buffer.data(), e.Size);
+            out.Write(buffer.data(), buffer.size());
             placed += e.Size;
             if (OnProgress && total > 0)
                 OnProgress(PercentHalfEven(placed, total));
         }
-        out.Write(buffer.data(), buffer.size());
         return;
     }
 

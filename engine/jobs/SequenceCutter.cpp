@@ -106,6 +106,18 @@ struct AudioSpan {
     bool valid = false;
 };
 
+// The sample at a time as the service converts it (exact, rounded down below 1000 samples a
+// second and up above), not clamped to the stream's length; -1 without a time base.
+LONG ChunkSampleAt(const AVISTREAMINFOW& info, LONG ms) {
+    if (info.dwRate == 0 || info.dwScale == 0 || ms < 0)
+        return -1;
+    const uint64_t num = static_cast<uint64_t>(ms) * info.dwRate;
+    const uint64_t den = static_cast<uint64_t>(info.dwScale) * 1000;
+    const bool up = info.dwRate >= den;
+    const uint64_t sample = up ? (num + den - 1) / den : num / den;
+    return static_cast<LONG>(std::clamp<uint64_t>(sample, info.dwStart, INT32_MAX));
+}
+
 AudioSpan ComputeAudioSpan(const TAVIExtractor& x, LONG first, LONG last) {
     AudioSpan span;
     span.A0 = AVIStreamStart(x.AudioStream);
@@ -114,8 +126,16 @@ AudioSpan ComputeAudioSpan(const TAVIExtractor& x, LONG first, LONG last) {
     const LONG t1 = AVIStreamSampleToTime(x.VideoStream, last);
     if (t0 < 0 || t1 < 0)
         return span;
-    span.a0 = AVIStreamTimeToSample(x.AudioStream, t0);
-    span.a1 = AVIStreamTimeToSample(x.AudioStream, t1);
+    if (x.UseChunkIndex) {
+        // One chunk counts as one sample here, while the service's length counts dwSampleSize
+        // units of the bytes (a third of the chunks for MP3 declared with 1152): clamping to
+        // it would lose the audio of the later part of the file. The chunk list bounds it.
+        span.a0 = ChunkSampleAt(x.AudioInfo, t0);
+        span.a1 = ChunkSampleAt(x.AudioInfo, t1);
+    } else {
+        span.a0 = AVIStreamTimeToSample(x.AudioStream, t0);
+        span.a1 = AVIStreamTimeToSample(x.AudioStream, t1);
+    }
     span.valid = span.a0 >= 0 && span.a1 >= 0;
     // MP3 counted in bytes would otherwise start and end inside frames.
     if (span.valid && !x.UseChunkIndex && x.IsMP3 && x.AudioInfo.dwSampleSize == 1) {

@@ -78,7 +78,7 @@ void TAVIExtractor::Open(const std::string& AFileName) {
     Height = 0;
     MsPerFrame = 0;
 
-    FileSize = static_cast<int32_t>(static_cast<uint32_t>(FileSize64(AFileName)));
+    FileSize = static_cast<int64_t>(FileSize64(AFileName));
 
     PAVIFILE file = nullptr;
     int systemError = 0;
@@ -140,10 +140,12 @@ void TAVIExtractor::Open(const std::string& AFileName) {
     if (AudioReadable)
         return;
 
-    // The service refuses this audio: read its chunks straight from the file's own index.
-    // Only "01wb" counts, so audio that is not stream 1 stays unreadable.
+    // The service refuses this audio: read its chunks straight from the file, through the
+    // container's own index of it (idx1 or OpenDML, 64-bit positions), not a second scan. Only
+    // "01wb" counts, so audio that is not stream 1 stays unreadable.
     Scanner = std::make_unique<TAviIndexScanner>();
-    Scanner->Scan(FileName);
+    if (const avi::AviReader* reader = AVIFileReader(SourceFile))
+        Scanner->Load(*reader);
     if (Scanner->IndexFound)
         Scanner->SelectChunks("01wb");
     AudioReadable = !Scanner->Chunks.empty();

@@ -33,7 +33,7 @@ public:
     int32_t Width = 0;
     int32_t Height = 0;
     bool Writing = false;
-    int32_t FileSize = 0; // low 32 bits; the loader keeps sources below 2 GiB
+    int64_t FileSize = 0; // bytes; sources of any size
     PAVISTREAM VideoStream = nullptr;
     PAVISTREAM AudioStream = nullptr;
     AVISTREAMINFOW VideoInfo{};

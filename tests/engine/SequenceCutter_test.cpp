@@ -279,10 +279,16 @@ TEST(SequenceCutter, ChunkListPathCopiesChunksOfTheRange) {
     ASSERT_TRUE(x.UseChunkIndex);
     const CutResult r = Cut(sample.path, 30, -1, "chunklist");
     ExpectVideoIsSourceRange(sample.path, r);
-    // The output's audio chunks are exactly source chunks a0 .. a1 of the list.
-    const LONG a0 = AVIStreamTimeToSample(x.AudioStream, AVIStreamSampleToTime(x.VideoStream, r.S));
-    const LONG a1 =
-        AVIStreamTimeToSample(x.AudioStream, AVIStreamSampleToTime(x.VideoStream, r.last));
+    // The output's audio chunks are exactly source chunks a0 .. a1 of the list: one chunk per
+    // sample of the stream's time base, not limited by a length counted in dwSampleSize units
+    // of the bytes (which would drop the second half of the audio).
+    const auto chunkAt = [&](LONG frame) {
+        const uint64_t ms = static_cast<uint64_t>(AVIStreamSampleToTime(x.VideoStream, frame));
+        return static_cast<LONG>(ms * x.AudioInfo.dwRate / (uint64_t{x.AudioInfo.dwScale} * 1000));
+    };
+    const LONG a0 = std::max<LONG>(chunkAt(r.S), AVIStreamStart(x.AudioStream));
+    const LONG a1 = chunkAt(r.last);
+    ASSERT_LT(a1 - a0 + 1, static_cast<LONG>(x.Scanner->Chunks.size()));
     TAviIndexScanner out;
     out.Scan(r.out);
     out.SelectChunks("01wb");
