@@ -67,8 +67,8 @@ bool ParseFileArg(const std::string& Command, const std::vector<std::string>& Ar
 // A frame number as given on the command line: decimal digits only, from 0, below 2^31.
 bool ParseFrameNumber(const std::string& Text, int32_t* Frame);
 
-// Opens FileName the way the program's loader does: a file of 2 GiB or more is refused, and
-// so is one that cannot be opened or has no usable video. Reports the reason on stderr.
+// Opens FileName the way the program's loader does: a file that cannot be opened or has no
+// usable video is refused, whatever its size. Reports the reason on stderr.
 bool LoadSource(TAVIExtractor& Engine, const std::string& FileName);
 
 // Reports on stderr and returns false when Frame lies past the last frame of the source.

@@ -36,8 +36,6 @@ std::string SignalName(int Signal) {
 
 namespace fs = std::filesystem;
 
-constexpr uint64_t MaxSourceSize = uint64_t{1} << 31; // the scanner and cutter are 32-bit
-
 const char* const CutHelp =
     "Usage: clipvane-cli cut FILE --from F --to L -o OUT [--force] [--quiet]\n"
     "\n"
@@ -269,10 +267,6 @@ bool ParseFrameNumber(const std::string& Text, int32_t* Frame) {
 }
 
 bool LoadSource(TAVIExtractor& Engine, const std::string& FileName) {
-    if (static_cast<uint64_t>(FileSize64(FileName)) >= MaxSourceSize) {
-        PrintError(FileName + ": File is too big. Maximum file size is 2 Gb");
-        return false;
-    }
     try {
         Engine.Open(FileName);
     } catch (const std::exception& e) {

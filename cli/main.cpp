@@ -27,7 +27,7 @@ void PrintToolHelp() {
               << "Run '" << cli::ProgramName << " COMMAND --help' for the help of a command.\n"
               << "Frame numbers count from 0: the first frame is 0.\n"
               << "Exit status: 0 on success, 1 when a file cannot be opened or used or the job\n"
-              << "fails, 2 on bad usage. Files of 2 GB or more are refused, as in the program.\n";
+              << "fails, 2 on bad usage. Files of any size are read.\n";
 }
 
 // The version stamped into our own executable; the build's project version when there is none.

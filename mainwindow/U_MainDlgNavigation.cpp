@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr uint64_t kMaxSourceSize = uint64_t{1} << 31;
-
 // The modifier a modifier key itself stands for; NoModifier for any other key.
 Qt::KeyboardModifier ModifierOfKey(int Key) {
     switch (Key) {
@@ -101,10 +99,6 @@ void TMainDlg::LoadFile(const QString& FileName) {
     if (QString::fromStdString(WideExtractFileExt(name, true))
             .compare(QStringLiteral("avi"), Qt::CaseInsensitive) != 0) {
         ShowMessage(Translate(QStringLiteral("Invalid file type")));
-        return;
-    }
-    if (FileSize64(name) >= kMaxSourceSize) {
-        ShowMessage(Translate(QStringLiteral("File is too big. Maximum file size is 2 Gb")));
         return;
     }
     img->Clear();
