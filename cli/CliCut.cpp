@@ -4,6 +4,8 @@
 #include "engine/jobs/U_AVIExtractor.h"
 
 #include <exception>
+#include <iostream>
+#include <string>
 
 namespace cli {
 
@@ -47,10 +49,18 @@ int RunCut(const std::vector<std::string>& Args) {
     if (!PrepareOutput(file, output, a.Has("force")))
         return ExitFailed;
 
-    return RunOutputJob(engine, bar, output, [&] {
+    const int result = RunOutputJob(engine, bar, output, [&] {
         engine.CreateOutput(output);
         engine.SaveRange(start, last);
     });
+    // Where the cut really begins is the one thing a user cannot see from the command.
+    if (result == ExitOk && !a.Has("quiet"))
+        std::cout << "first frame " << start
+                  << (start == first
+                          ? std::string(" (a key frame)")
+                          : " (the key frame at or before " + std::to_string(first) + ")")
+                  << ", last frame " << last << '\n';
+    return result;
 }
 
 } // namespace cli

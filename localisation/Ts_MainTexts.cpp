@@ -54,6 +54,7 @@ const std::vector<std::string>& Ts_MainTexts() {
         "No",
         "OK",
         "Cancel",
+        "The cut starts at frame %s, the key frame %s frames before the mark.",
     };
     return texts;
 }

@@ -48,6 +48,15 @@ void TMainDlg::start_btnClick() {
         return;
     BeginFrame = Extractor->CutStartFrame(CurrentFrame);
     bar->SetSelStart(FrameToBar(BeginFrame, Extractor->FrameCount(), bar->maximum()));
+    // The mark the user set is not where the output will begin: say where it does.
+    if (BeginFrame != CurrentFrame) {
+        QString text = Translate(
+            QStringLiteral("The cut starts at frame %s, the key frame %s frames before the mark."));
+        text.replace(text.indexOf(QStringLiteral("%s")), 2, QString::number(BeginFrame + 1));
+        text.replace(text.indexOf(QStringLiteral("%s")), 2,
+                     QString::number(CurrentFrame - BeginFrame));
+        SetPanel(3, text);
+    }
 }
 
 void TMainDlg::end_btnClick() {

@@ -237,6 +237,13 @@ HRESULT AviReader::Parser::Run() {
     if (tooManyChunks)
         return AVIERR_MEMORY;
     for (StreamModel& s : r.streams_) {
+        // Video without a time base of its own takes the main header's frame duration, as
+        // players do; 25 frames a second when that is missing too.
+        if (s.IsVideo() && (s.header.scale == 0 || s.header.rate == 0)) {
+            const bool fromMain = r.main_.microSecPerFrame > 0;
+            s.header.scale = fromMain ? r.main_.microSecPerFrame : 1;
+            s.header.rate = fromMain ? 1000000 : 25;
+        }
         // A video chunk is one frame whatever dwSampleSize says; other streams with a sample
         // size count bytes. Key flags only mean something for video, and a walked index has
         // none (every chunk counts as a key frame then).

@@ -81,6 +81,11 @@ public:
     // Whether the file's "idx1" counts its offsets from the file's start.
     bool Idx1Absolute() const { return idx1Absolute_; }
     const StreamModel& Stream(size_t i) const { return streams_[i]; }
+    // Replaces a video stream's key flags (see AviStreamIndex::SetKeyFrames). Only while the
+    // model is not read elsewhere: the opener calls it before sharing the file.
+    void SetKeyFrames(size_t stream, std::vector<uint32_t> keys) {
+        streams_[stream].index.SetKeyFrames(std::move(keys));
+    }
     uint64_t FileSize() const { return fileSize_; }
 
     // Reads exactly size bytes at offset with pread(), so several threads may read at once.

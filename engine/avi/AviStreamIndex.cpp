@@ -89,6 +89,11 @@ uint64_t AviStreamIndex::BytesOf(int64_t s, int64_t count) const {
     return bytes;
 }
 
+void AviStreamIndex::SetKeyFrames(std::vector<uint32_t> keys) {
+    keys_ = std::move(keys);
+    allKey_ = false;
+}
+
 bool AviStreamIndex::IsKey(int64_t s) const {
     if (s < 0 || s >= sampleCount_)
         return false;

@@ -66,6 +66,11 @@ public:
     uint64_t BytesOf(int64_t s, int64_t count) const;
 
     bool IsKey(int64_t s) const;
+    // Replaces the key flags with the samples listed (sorted, each in range): what a look at the
+    // frames themselves found, for an index whose flags cannot be trusted.
+    void SetKeyFrames(std::vector<uint32_t> keys);
+    // Samples flagged key, and whether every one is.
+    size_t KeyCount() const { return allKey_ ? static_cast<size_t>(sampleCount_) : keys_.size(); }
     // Nearest key frame at or before / at or after s; -1 when none. s may lie outside the
     // stream: before the start a backward search finds nothing, past the end a forward one.
     int64_t PrevKey(int64_t s) const;

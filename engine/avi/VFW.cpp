@@ -651,6 +651,58 @@ ULONG AVIStreamRelease(PAVISTREAM pavi) {
     return left;
 }
 
+HRESULT AVIStreamReadHead(PAVISTREAM pavi, LONG lStart, void* lpBuffer, LONG cbBuffer,
+                          LONG* plBytes, LONG* plSize) {
+    if (plBytes)
+        *plBytes = 0;
+    if (plSize)
+        *plSize = 0;
+    if (!IsReading(pavi))
+        return AVIERR_BADHANDLE;
+    if (cbBuffer < 0 || (cbBuffer > 0 && !lpBuffer))
+        return AVIERR_BADPARAM;
+    const StreamModel& m = Model(pavi);
+    const Timing t = TimingOf(pavi);
+    if (m.index.SampleSize() != 0 || lStart < t.start || lStart >= t.start + t.length)
+        return AVIERR_NODATA;
+    const avi::IndexedChunk& c = m.index.Chunk(static_cast<size_t>(lStart - t.start));
+    const uint32_t take = std::min<uint32_t>(c.Size(), static_cast<uint32_t>(cbBuffer));
+    if (take > 0 && !pavi->file->reader->ReadAt(c.offset, lpBuffer, take))
+        return AVIERR_FILEREAD;
+    if (plBytes)
+        *plBytes = static_cast<LONG>(take);
+    if (plSize)
+        *plSize = static_cast<LONG>(c.Size());
+    return AVIERR_OK;
+}
+
+bool AVIStreamKeyFlagsTrusted(PAVISTREAM pavi) {
+    if (!IsReading(pavi))
+        return false;
+    const StreamModel& m = Model(pavi);
+    if (m.source == avi::IndexSource::Walk)
+        return false;
+    const size_t keys = m.index.KeyCount();
+    return keys > 0 && (keys < static_cast<size_t>(m.index.SampleCount()) || keys == 1);
+}
+
+HRESULT AVIStreamSetKeyFrames(PAVISTREAM pavi, const std::vector<LONG>& keys) {
+    if (!IsReading(pavi))
+        return AVIERR_BADHANDLE;
+    const Timing t = TimingOf(pavi);
+    std::vector<uint32_t> chunks;
+    chunks.reserve(keys.size());
+    for (const LONG k : keys) {
+        if (k < t.start || k >= t.start + t.length ||
+            (!chunks.empty() && static_cast<uint32_t>(k - t.start) <= chunks.back()))
+            return AVIERR_BADPARAM;
+        chunks.push_back(static_cast<uint32_t>(k - t.start));
+    }
+    std::lock_guard<std::mutex> lock(pavi->file->mutex);
+    pavi->file->reader->SetKeyFrames(pavi->number, std::move(chunks));
+    return AVIERR_OK;
+}
+
 std::unique_ptr<AviStreamAttachment>
 AVIStreamExchangeAttachment(PAVISTREAM pavi, std::unique_ptr<AviStreamAttachment> attachment) {
     if (!pavi || !pavi->file)

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace avi {
 class AviReader;
@@ -54,6 +55,19 @@ LONG AVIStreamLength(PAVISTREAM pavi);
 LONG AVIStreamSampleToTime(PAVISTREAM pavi, LONG lSample);
 LONG AVIStreamTimeToSample(PAVISTREAM pavi, LONG lTime);
 ULONG AVIStreamRelease(PAVISTREAM pavi);
+
+// Extensions of ours for what looks at the frames themselves (key frames of an index that
+// cannot be trusted):
+// - the first cbBuffer bytes of video sample lStart (fewer when it is shorter); *plBytes gets
+//   what was read and *plSize the sample's whole size;
+HRESULT AVIStreamReadHead(PAVISTREAM pavi, LONG lStart, void* lpBuffer, LONG cbBuffer,
+                          LONG* plBytes, LONG* plSize);
+// - whether the stream's key flags come from a file's index that flags some frames and not
+//   others (a walked index, or one flagging every frame, says nothing about them);
+bool AVIStreamKeyFlagsTrusted(PAVISTREAM pavi);
+// - the key frames found, replacing the index's flags (sorted sample numbers). Call it before
+//   the stream is used on other threads.
+HRESULT AVIStreamSetKeyFrames(PAVISTREAM pavi, const std::vector<LONG>& keys);
 
 // Something a layer above the container keeps with a stream (the decoder keeps its state
 // there, so that stepping does not start over at every getter). It dies with the stream's last

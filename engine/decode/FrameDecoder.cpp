@@ -2,6 +2,8 @@
 // mapping of decoded pictures back to frame numbers.
 #include "engine/decode/FrameDecoder.h"
 
+#include "engine/decode/KeyFrameProbe.h"
+
 #include "support/files/ByteOrder.h"
 
 extern "C" {
@@ -76,20 +78,6 @@ uint64_t Fingerprint(const uint8_t* data, size_t size) {
 
 constexpr int kVopI = 0;
 constexpr int kVopB = 2;
-
-// Coding types (0 I, 1 P, 2 B, 3 S) of the first two MPEG-4 part 2 VOPs in a chunk, -1 where
-// there is none.
-std::pair<int, int> VopTypes(const uint8_t* data, int size) {
-    std::pair<int, int> types{-1, -1};
-    for (int i = 0; i + 4 < size; ++i) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB6) {
-            (types.first < 0 ? types.first : types.second) = data[i + 4] >> 6;
-            if (types.second >= 0)
-                break;
-        }
-    }
-    return types;
-}
 
 const AVCodec* DecoderForTag(FOURCC tag) {
     const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
@@ -390,7 +378,7 @@ void FrameDecoder::Impl::Feed(LONG n) {
 // pictures before the key frame, and the decoder drops it. With or without packing, a B-frame
 // decoded for chunk n shows in slot n - 1.
 void FrameDecoder::Impl::TrackVop(const AVPacket& packet) {
-    const auto [first, second] = VopTypes(packet.data, packet.size);
+    const auto [first, second] = Mpeg4VopTypes(packet.data, packet.size);
     int decoded = first;
     if (heldVop >= 0) {
         decoded = heldVop;

@@ -2,6 +2,7 @@
 #include "engine/jobs/U_AVIExtractor.h"
 
 #include "engine/avi/EngineErrors.h"
+#include "engine/decode/KeyFrameScan.h"
 #include "support/files/U_TobrelUtils.h"
 #include "support/text/U_SizeFormat.h"
 
@@ -105,6 +106,10 @@ void TAVIExtractor::Open(const std::string& AFileName) {
         Valid = false;
         return;
     }
+
+    // Where the index cannot be trusted to mark the frames that stand alone, the frames say it:
+    // decoding and cuts then start on real key frames.
+    FindRealKeyFrames(VideoStream);
 
     // A damaged rectangle may not fit a difference of signed values: wrap, don't overflow.
     const RECT& r = VideoInfo.rcFrame;

@@ -143,7 +143,8 @@ TEST(CliCut, CopiesThePacketsFromTheKeyFrameAtOrBeforeFromUpToTo) {
                             " --to " + std::to_string(to) + " -o " + Quote(out));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, ""); // no progress bar when stderr is not a terminal
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out, "first frame " + std::to_string(keys[1]) + " (the key frame at or before " +
+                         std::to_string(from) + "), last frame " + std::to_string(to) + "\n");
 
     std::vector<Packet> expected;
     for (const Packet& p : VideoPackets(source.path))
