@@ -103,6 +103,7 @@ struct FrameDecoder::Impl {
     std::vector<uint8_t> extradata;
     std::vector<uint32_t> palette; // formats of 8 bits or less
     bool mpeg4 = false;
+    bool mpeg12 = false; // MPEG-1/2: picture types tell B-frames of an open group too
 
     // The current decoding run: one decoder fed the chunks from runKey on.
     std::unique_ptr<AVCodecContext, CodecFree> ctx;
@@ -147,6 +148,7 @@ struct FrameDecoder::Impl {
     void Resolve(LONG frame);
     void Feed(LONG n);
     void TrackVop(const AVPacket& packet);
+    void TrackPicture(int decoded, int64_t pts);
     void Send(AVPacket* packet);
     void ReceiveAll();
     void Assign(const AVFrame& frame);
@@ -203,6 +205,7 @@ bool FrameDecoder::Impl::Describe(PAVISTREAM s) {
     height = static_cast<int>(h);
     bitCount = bih.biBitCount;
     mpeg4 = codec->id == AV_CODEC_ID_MPEG4;
+    mpeg12 = codec->id == AV_CODEC_ID_MPEG1VIDEO || codec->id == AV_CODEC_ID_MPEG2VIDEO;
     extradata.assign(format.begin() + 40, format.end());
     palette.clear();
     if (bitCount <= 8 && !extradata.empty()) {
@@ -364,6 +367,9 @@ void FrameDecoder::Impl::Feed(LONG n) {
     ctxUnused = false;
     if (mpeg4)
         TrackVop(*packet);
+    else if (mpeg12)
+        TrackPicture(Mpeg12PictureType(packet->data, static_cast<size_t>(packet->size)),
+                     packet->pts);
     Send(packet.get());
 }
 
@@ -386,9 +392,15 @@ void FrameDecoder::Impl::TrackVop(const AVPacket& packet) {
     } else if (second == kVopI || second == kVopB) {
         heldVop = second;
     }
+    TrackPicture(decoded, packet.pts);
+}
+
+// MPEG-1/2 open groups of pictures store their first B-frames after the key frame, shown before
+// it: the same rule places them.
+void FrameDecoder::Impl::TrackPicture(int decoded, int64_t pts) {
     if (decoded == kVopB && refsDecoded < 2) {
-        const auto it = slots.find(static_cast<LONG>(packet.pts - 1));
-        if (packet.pts > runKey && it != slots.end() && it->second == Slot::Pending) {
+        const auto it = slots.find(static_cast<LONG>(pts - 1));
+        if (pts > runKey && it != slots.end() && it->second == Slot::Pending) {
             it->second = Slot::Undecodable;
             pending.erase(it->first);
         }
@@ -441,7 +453,7 @@ void FrameDecoder::Impl::Assign(const AVFrame& frame) {
         SettleBelow(pts);
         slot = static_cast<LONG>(pts);
     } else {
-        if (mpeg4 && reorders && known && frame.pict_type != AV_PICTURE_TYPE_B)
+        if ((mpeg4 || mpeg12) && reorders && known && frame.pict_type != AV_PICTURE_TYPE_B)
             SettleBelow(pts);
         if (pending.empty())
             return;

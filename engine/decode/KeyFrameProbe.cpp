@@ -69,15 +69,12 @@ TFrameKind ProbeHevc(const uint8_t* d, size_t size, bool whole) {
     return whole ? TFrameKind::Dependent : TFrameKind::Unknown;
 }
 
-// MPEG-1/2: the picture header's coding type, 1 for an intra picture.
+// MPEG-1/2: the picture header's coding type.
 TFrameKind ProbeMpeg12(const uint8_t* d, size_t size, bool whole) {
-    for (size_t i = 0; i + 6 <= size; ++i) {
-        if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1 && d[i + 3] == 0) {
-            const int type = (d[i + 5] >> 3) & 7;
-            return type == 1 ? TFrameKind::Standalone : TFrameKind::Dependent;
-        }
-    }
-    return whole ? TFrameKind::Dependent : TFrameKind::Unknown;
+    const int type = Mpeg12PictureType(d, size);
+    if (type < 0)
+        return whole ? TFrameKind::Dependent : TFrameKind::Unknown;
+    return type == 0 ? TFrameKind::Standalone : TFrameKind::Dependent;
 }
 
 // Cinepak: a frame stands alone when every strip is an intra strip (0x1000) carrying whole
@@ -172,6 +169,17 @@ TFrameKind ProbeMsRle(const uint8_t* d, size_t size, int width, int height, bool
 }
 
 } // namespace
+
+int Mpeg12PictureType(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i + 6 <= size; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0) {
+            // After the 10-bit temporal reference: 1 intra, 2 predicted, 3 bidirectional.
+            const int type = (data[i + 5] >> 3) & 7;
+            return type >= 1 && type <= 3 ? type - 1 : -1;
+        }
+    }
+    return -1;
+}
 
 std::pair<int, int> Mpeg4VopTypes(const uint8_t* data, size_t size) {
     std::pair<int, int> types{-1, -1};

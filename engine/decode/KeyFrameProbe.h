@@ -58,3 +58,6 @@ private:
 // Coding types (0 I, 1 P, 2 B, 3 S) of the first two MPEG-4 part 2 VOPs in a chunk, -1 where
 // there is none; packed bitstreams hold two.
 std::pair<int, int> Mpeg4VopTypes(const uint8_t* data, size_t size);
+// The coding type of the first MPEG-1/2 picture in a chunk in the same numbering (0 I, 1 P,
+// 2 B), -1 where there is none.
+int Mpeg12PictureType(const uint8_t* data, size_t size);
