@@ -91,6 +91,8 @@ public:
     // Reads exactly size bytes at offset with pread(), so several threads may read at once.
     // False on a read error or when the file ends before.
     bool ReadAt(uint64_t offset, void* buffer, size_t size) const;
+    // The open file, for copies in the kernel straight from it.
+    int Descriptor() const { return file_->Descriptor(); }
 
 private:
     AviReader() = default;

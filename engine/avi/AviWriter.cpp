@@ -5,6 +5,8 @@
 #include "engine/avi/AviWriter.h"
 
 #include "engine/avi/RiffOutput.h"
+#include "support/files/ByteOrder.h"
+#include "support/files/ReadOnlyFile.h"
 #include "support/text/Utf8.h"
 
 #include <algorithm>
@@ -53,6 +55,9 @@ constexpr int64_t kMaxGap = int64_t{1} << 24;
 constexpr size_t kMaxFormat = size_t{1} << 20;
 // Streams whose chunks drift apart by more than this in call order are not interleaved.
 constexpr double kInterleaveSkewMs = 1000;
+// Runs of source bytes at least this long are aligned with the source, so that their blocks
+// can be shared; shorter ones are not worth the padding.
+constexpr uint64_t kMinSharedRun = uint64_t{256} << 10;
 
 constexpr uint32_t kDmlhSize = 248;
 constexpr uint32_t kIndxSize = 24 + 16 * kSuperIndexEntries;
@@ -94,6 +99,7 @@ struct Stream {
     AVISTREAMINFOW info{};
     std::vector<uint8_t> format;
     FOURCC chunkId = 0;
+    FOURCC spelling = 0; // a chunk id asked for, in place of ChunkId's
     bool isVideo = false;
     bool isAudio = false;
     bool started = false;
@@ -341,7 +347,9 @@ struct AviWriter::Impl {
 
     HRESULT LayOut() {
         for (size_t i = 0; i < streams.size(); ++i)
-            streams[i].chunkId = ChunkId(static_cast<int>(i), streams[i]);
+            streams[i].chunkId = streams[i].spelling != 0
+                                     ? streams[i].spelling
+                                     : ChunkId(static_cast<int>(i), streams[i]);
         laidOut = true;
         const std::vector<uint8_t> header = Header();
         riffPos = 0;
@@ -352,14 +360,18 @@ struct AviWriter::Impl {
         return AVIERR_OK;
     }
 
-    bool RiffFull(uint64_t chunkBytes) const {
-        if (entries.empty())
+    bool RiffFull(uint64_t chunkBytes) const { return RiffFullAfter(0, chunkBytes, 0); }
+
+    // Whether a chunk of chunkBytes would overfill the current RIFF after `pending` more bytes
+    // of `pendingChunks` chunks not recorded yet.
+    bool RiffFullAfter(uint64_t pending, uint64_t chunkBytes, size_t pendingChunks = 0) const {
+        if (entries.empty() && pendingChunks == 0 && pending == 0)
             return false; // a chunk always goes into a RIFF of its own
-        const uint64_t n = entries.size() + 1;
+        const uint64_t n = entries.size() + pendingChunks + 1;
         uint64_t indexes = (8 + kIxHeaderSize) * streams.size() + 8 * n;
         if (riffIndex == 0)
             indexes += 8 + 16 * n;
-        return moviDataEnd - riffPos + chunkBytes + indexes > riffLimit;
+        return moviDataEnd - riffPos + pending + chunkBytes + indexes > riffLimit;
     }
 
     bool AppendIndexChunk(const Stream& s, int number, std::vector<SuperEntry>& pending) {
@@ -486,10 +498,16 @@ struct AviWriter::Impl {
         if (!file.Append(head.data.data(), head.data.size()) ||
             (size > 0 && !file.Append(data, size)) || ((size & 1) && !file.Append(&pad, 1)))
             return Failed();
+        Record(number, at, size, key, samples);
+        return AVIERR_OK;
+    }
 
+    // The index entry and the stream's counts of a chunk written at file position at.
+    void Record(int number, uint64_t at, uint32_t size, bool key, uint32_t samples) {
+        Stream& s = streams[static_cast<size_t>(number)];
         entries.push_back({static_cast<uint32_t>(at - (moviPos + 8)), size, samples,
                            static_cast<uint16_t>(number), static_cast<uint16_t>(key ? 1 : 0)});
-        moviDataEnd = file.Pos();
+        moviDataEnd = at + 8 + size + (size & 1);
 
         if (s.info.dwRate != 0 && interleaved) {
             const double ms = TimeMs(s, static_cast<uint64_t>(s.start) + s.samples);
@@ -507,6 +525,45 @@ struct AviWriter::Impl {
         if (riffIndex == 0)
             s.firstRiffChunks += 1;
         s.maxChunk = std::max(s.maxChunk, size);
+    }
+
+    // Pads with a "JUNK" chunk so that the next chunk's header lands at the same offset within
+    // a block as sourcePos: only then can the file system share the run's blocks.
+    bool AlignWith(uint64_t sourcePos) {
+        const uint64_t block = file.BlockSize();
+        const uint64_t gap = (sourcePos % block + block - file.Pos() % block) % block;
+        if (gap == 0)
+            return true;
+        // A chunk takes 8 bytes at least: a gap shorter than that is bridged a block later.
+        const uint64_t junk = gap >= 8 ? gap - 8 : gap + block - 8;
+        Bytes b;
+        const size_t body = b.BeginChunk(FourCC("JUNK"));
+        b.Zeros(static_cast<size_t>(junk));
+        b.EndChunk(body);
+        if (!file.Append(b.data.data(), b.data.size()))
+            return false;
+        moviDataEnd = file.Pos();
+        return true;
+    }
+
+    // Copies chunks [from, to) of a run, whose first header lies at sourcePos, into the current
+    // RIFF.
+    HRESULT CopySegment(int sourceFd, uint64_t sourcePos,
+                        const std::vector<AviWriter::RunChunk>& run, size_t from, size_t to) {
+        uint64_t length = 0;
+        for (size_t i = from; i < to; ++i)
+            length += 8 + run[i].size + (run[i].size & 1);
+        if (length >= kMinSharedRun && !AlignWith(sourcePos))
+            return Failed();
+        const uint64_t at = file.Pos();
+        if (!file.CopyFrom(sourceFd, sourcePos, length))
+            return Failed();
+        uint64_t offset = at;
+        for (size_t i = from; i < to; ++i) {
+            const AviWriter::RunChunk& c = run[i];
+            Record(c.stream, offset, c.size, c.key, static_cast<uint32_t>(c.samples));
+            offset += 8 + c.size + (c.size & 1);
+        }
         return AVIERR_OK;
     }
 
@@ -718,6 +775,91 @@ HRESULT AviWriter::Write(int stream, LONG lStart, LONG lSamples, const void* dat
         *samplesWritten = counted;
     if (bytesWritten)
         *bytesWritten = bytes;
+    return AVIERR_OK;
+}
+
+HRESULT AviWriter::SetChunkId(int stream, FOURCC id) {
+    Impl& m = *impl_;
+    if (stream < 0 || static_cast<size_t>(stream) >= m.streams.size())
+        return AVIERR_BADPARAM;
+    Stream& s = m.streams[static_cast<size_t>(stream)];
+    if (!s.isVideo || s.chunks > 0 || m.finished)
+        return AVIERR_UNSUPPORTED;
+    const FOURCC mask = 0x0000FFFFu; // the two digits
+    const FOURCC own = Impl::ChunkId(stream, s);
+    const FOURCC dc = (own & mask) | (FourCC("00dc") & ~mask);
+    const FOURCC db = (own & mask) | (FourCC("00db") & ~mask);
+    if (id != dc && id != db)
+        return AVIERR_BADPARAM;
+    s.spelling = id;
+    if (m.laidOut)
+        s.chunkId = id;
+    return AVIERR_OK;
+}
+
+HRESULT AviWriter::WriteRun(int sourceFd, uint64_t sourcePos, const std::vector<RunChunk>& chunks) {
+    Impl& m = *impl_;
+    if (m.finished)
+        return AVIERR_UNSUPPORTED;
+    if (m.result != AVIERR_OK)
+        return m.result;
+    if (!m.laidOut) {
+        const HRESULT hr = m.LayOut();
+        if (hr != AVIERR_OK)
+            return hr;
+    }
+    // Everything is checked before anything is written: a run is all copied or not at all.
+    std::vector<int64_t> next(m.streams.size());
+    for (size_t i = 0; i < m.streams.size(); ++i) {
+        const Stream& s = m.streams[i];
+        next[i] = s.started ? s.start + static_cast<int64_t>(s.samples) : -1;
+    }
+    uint64_t pos = sourcePos;
+    for (const RunChunk& c : chunks) {
+        if (c.stream < 0 || static_cast<size_t>(c.stream) >= m.streams.size() || c.samples < 1 ||
+            c.size > 0x7FFFFFFFu)
+            return AVIERR_BADPARAM;
+        const Stream& s = m.streams[static_cast<size_t>(c.stream)];
+        const auto n = static_cast<size_t>(c.stream);
+        if ((s.info.dwSampleSize == 0 && c.samples != 1) || (next[n] >= 0 && c.position != next[n]))
+            return AVIERR_UNSUPPORTED;
+        next[n] = int64_t{c.position} + c.samples;
+        uint8_t head[8];
+        if (ReadFileAt(sourceFd, pos, head, sizeof head) != sizeof head ||
+            Le32(head) != s.chunkId || Le32(head + 4) != c.size)
+            return AVIERR_UNSUPPORTED;
+        pos += 8 + c.size + (c.size & 1);
+    }
+    for (const RunChunk& c : chunks) {
+        Stream& s = m.streams[static_cast<size_t>(c.stream)];
+        if (!s.started) {
+            s.started = true;
+            s.start = c.position;
+        }
+    }
+    // As many chunks as the current RIFF takes, then the next RIFF.
+    size_t from = 0;
+    uint64_t segmentPos = sourcePos;
+    uint64_t segmentBytes = 0;
+    for (size_t i = 0; i <= chunks.size(); ++i) {
+        const uint64_t bytes = i < chunks.size() ? 8 + chunks[i].size + (chunks[i].size & 1) : 0;
+        const bool full =
+            i < chunks.size() && i > from && m.RiffFullAfter(segmentBytes, bytes, i - from);
+        if (i == chunks.size() || full) {
+            const HRESULT hr = m.CopySegment(sourceFd, segmentPos, chunks, from, i);
+            if (hr != AVIERR_OK)
+                return hr;
+            if (i == chunks.size())
+                break;
+            const HRESULT started = m.StartAvix();
+            if (started != AVIERR_OK)
+                return started;
+            from = i;
+            segmentPos += segmentBytes;
+            segmentBytes = 0;
+        }
+        segmentBytes += bytes;
+    }
     return AVIERR_OK;
 }
 

@@ -34,6 +34,29 @@ public:
     HRESULT Write(int stream, LONG lStart, LONG lSamples, const void* data, LONG bytes, DWORD flags,
                   LONG* samplesWritten, LONG* bytesWritten);
 
+    // Spells the stream's chunk ids as id ("00db" rather than "00dc", say) where a source spells
+    // them so: its chunks can then be copied as they lie. Only video, before its first chunk,
+    // and only the other of the two spellings for the stream's number; else AVIERR_BADPARAM.
+    HRESULT SetChunkId(int stream, FOURCC id);
+
+    // One chunk of a run of source chunks: what Write would be told of it.
+    struct RunChunk {
+        int stream = 0;
+        LONG position = 0;
+        LONG samples = 1;
+        bool key = false;
+        uint32_t size = 0; // data bytes, without the header
+    };
+    // Appends chunks that lie one after another in the file sourceFd, the first one's header at
+    // sourcePos, by copying the source's bytes, headers included, as one run: in the kernel and
+    // with shared blocks where the file systems allow it, padded with "JUNK" before the run so
+    // that it lies at the same offset within a block as in the source. Each chunk counts as
+    // the Write of it would count; the run is split where a RIFF of the OpenDML form ends.
+    // AVIERR_UNSUPPORTED, and nothing written, when a chunk's header in the source is not what
+    // this writer writes for it, or its position is not the next of its stream: the caller
+    // then writes the chunks one by one.
+    HRESULT WriteRun(int sourceFd, uint64_t sourcePos, const std::vector<RunChunk>& chunks);
+
     // Writes the headers and indexes and flushes. Idempotent; returns the first error seen.
     HRESULT Finish();
 

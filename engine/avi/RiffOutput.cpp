@@ -1,10 +1,15 @@
 // RiffOutput: the buffered output file.
 #include "engine/avi/RiffOutput.h"
 
+#include "support/files/ReadOnlyFile.h"
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +32,76 @@ bool BufferedFile::Open(const std::string& name) {
         return false;
     }
     buf_.reserve(kBufferSize);
+    struct statfs fs {};
+    if (::fstatfs(fd_, &fs) == 0 && fs.f_bsize >= 512 && fs.f_bsize <= (1 << 20) &&
+        (fs.f_bsize & (fs.f_bsize - 1)) == 0)
+        blockSize_ = static_cast<uint64_t>(fs.f_bsize);
+    // For measuring and for file systems whose in-kernel copies misbehave.
+    if (const char* buffered = std::getenv("CLIPVANE_BUFFERED_COPY"); buffered && *buffered == '1')
+        copyRefused_ = true;
+    return true;
+}
+
+bool BufferedFile::CopyFrom(int sourceFd, uint64_t sourceOffset, uint64_t length) {
+    if (!Flush())
+        return false;
+    // Up to the source's next block boundary first, so that the rest starts on one: a copy
+    // that starts inside a block shares nothing.
+    const uint64_t head = std::min(length, (blockSize_ - sourceOffset % blockSize_) % blockSize_);
+    uint64_t done = 0;
+    for (const uint64_t part : {head, length - head}) {
+        uint64_t copied = 0;
+        if (part > 0 && !copyRefused_ &&
+            !KernelCopy(sourceFd, sourceOffset + done, part, &copied) && failed_)
+            return false;
+        done += copied;
+        if (copied < part && !BufferedCopy(sourceFd, sourceOffset + done, part - copied))
+            return false;
+        done += part - copied;
+    }
+    return true;
+}
+
+bool BufferedFile::KernelCopy(int sourceFd, uint64_t sourceOffset, uint64_t length,
+                              uint64_t* done) {
+    *done = 0;
+    while (*done < length) {
+        auto in = static_cast<off_t>(sourceOffset + *done);
+        auto out = static_cast<off_t>(bufStart_);
+        const ssize_t n = ::copy_file_range(sourceFd, &in, fd_, &out, length - *done, 0);
+        if (n > 0) {
+            *done += static_cast<uint64_t>(n);
+            bufStart_ += static_cast<uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Refusals (another file system, a file system or kernel without it) and the end of
+        // the source leave the rest to the plain copy, which tells a real error for itself.
+        if (n == 0 || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP || errno == ENOSYS ||
+            errno == EBADF || errno == ETXTBSY || errno == EPERM) {
+            copyRefused_ = copyRefused_ || n < 0;
+            return false;
+        }
+        Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+bool BufferedFile::BufferedCopy(int sourceFd, uint64_t sourceOffset, uint64_t length) {
+    std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(length, kBufferSize)));
+    for (uint64_t done = 0; done < length;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length - done, block.size()));
+        if (ReadFileAt(sourceFd, sourceOffset + done, block.data(), want) != want) {
+            Fail(EIO); // the source ended or could not be read
+            return false;
+        }
+        if (!Put(bufStart_, block.data(), want))
+            return false;
+        bufStart_ += want;
+        done += want;
+    }
     return true;
 }
 

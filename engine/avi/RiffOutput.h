@@ -78,6 +78,14 @@ public:
     bool Patch(uint64_t pos, const void* p, size_t n);
     // Forgets a failure and continues appending at pos (which may lie before the end).
     void Restart(uint64_t pos);
+    // Appends length bytes of the file sourceFd from sourceOffset on, after what is buffered. The
+    // copy runs in the kernel (copy_file_range: file systems that share extents share them, and
+    // network shares copy on the server) and falls back to reading and writing where the
+    // kernel refuses; the bytes written are the same either way. Extents can only be shared
+    // where both positions lie at the same offset within a block (see BlockSize).
+    bool CopyFrom(int sourceFd, uint64_t sourceOffset, uint64_t length);
+    // The output file system's block size: a power of two from 512 bytes to 1 MiB.
+    uint64_t BlockSize() const { return blockSize_; }
     // Cuts the file to size bytes when it is longer (a restart can leave old bytes beyond the end).
     bool Truncate(uint64_t size);
     bool Close();
@@ -85,12 +93,18 @@ public:
 private:
     bool Put(uint64_t pos, const void* p, size_t n);
     void Fail(int error);
+    // In the kernel, as far as it goes: false when it refused (then copyRefused_ is set) or
+    // failed (then the file has failed), with *done the bytes copied either way.
+    bool KernelCopy(int sourceFd, uint64_t sourceOffset, uint64_t length, uint64_t* done);
+    bool BufferedCopy(int sourceFd, uint64_t sourceOffset, uint64_t length);
 
     int fd_ = -1;
     std::vector<uint8_t> buf_;
     uint64_t bufStart_ = 0; // file position of buf_[0]; all before it was written
     bool failed_ = false;
     int error_ = 0;
+    uint64_t blockSize_ = 4096;
+    bool copyRefused_ = false; // the kernel refused once: the rest of the file goes buffered
 };
 
 } // namespace avi

@@ -676,6 +676,64 @@ HRESULT AVIStreamReadHead(PAVISTREAM pavi, LONG lStart, void* lpBuffer, LONG cbB
     return AVIERR_OK;
 }
 
+HRESULT AVIStreamSampleChunk(PAVISTREAM pavi, LONG lPos, AVISAMPLECHUNK* chunk) {
+    if (!IsReading(pavi))
+        return AVIERR_BADHANDLE;
+    if (!chunk)
+        return AVIERR_BADPARAM;
+    const StreamModel& m = Model(pavi);
+    const Timing t = TimingOf(pavi);
+    if (lPos < t.start || lPos >= t.start + t.length)
+        return AVIERR_NODATA;
+    const AviStreamIndex& idx = m.index;
+    const int64_t s = lPos - t.start;
+    const AviStreamIndex::Location at = idx.Locate(s);
+    const avi::IndexedChunk& c = idx.Chunk(at.chunk);
+    chunk->offset = c.offset;
+    chunk->size = c.Size();
+    if (idx.SampleSize() == 0) {
+        chunk->firstSample = lPos;
+        chunk->samples = 1;
+    } else {
+        const int64_t before = at.byteInChunk / idx.SampleSize();
+        chunk->firstSample = static_cast<LONG>(lPos - before);
+        chunk->samples = static_cast<LONG>(c.Size() / idx.SampleSize());
+    }
+    return AVIERR_OK;
+}
+
+HRESULT AVIFileWriteRun(PAVIFILE out, PAVIFILE source, uint64_t sourcePos,
+                        const AVIRUNCHUNK* chunks, LONG count) {
+    if (!out || !source || !out->writer || !source->reader)
+        return AVIERR_BADHANDLE;
+    if (count < 0 || (count > 0 && !chunks))
+        return AVIERR_BADPARAM;
+    std::vector<AviWriter::RunChunk> run;
+    run.reserve(static_cast<size_t>(count));
+    for (LONG i = 0; i < count; ++i) {
+        const AVIRUNCHUNK& c = chunks[i];
+        run.push_back({static_cast<int>(c.stream), c.position, c.samples,
+                       (c.flags & AVIIF_KEYFRAME) != 0, c.size});
+    }
+    return out->writer->WriteRun(source->reader->Descriptor(), sourcePos, run);
+}
+
+FOURCC AVIStreamChunkId(PAVISTREAM pavi, LONG lPos) {
+    AVISAMPLECHUNK chunk{};
+    uint8_t id[4];
+    if (AVIStreamSampleChunk(pavi, lPos, &chunk) != AVIERR_OK || chunk.offset < 8 ||
+        !pavi->file->reader->ReadAt(chunk.offset - 8, id, sizeof id))
+        return 0;
+    return mmioFOURCC(static_cast<char>(id[0]), static_cast<char>(id[1]), static_cast<char>(id[2]),
+                      static_cast<char>(id[3]));
+}
+
+HRESULT AVIStreamSetChunkId(PAVISTREAM pavi, FOURCC id) {
+    if (!IsWriting(pavi))
+        return AVIERR_READONLY;
+    return pavi->file->writer->SetChunkId(static_cast<int>(pavi->number), id);
+}
+
 bool AVIStreamKeyFlagsTrusted(PAVISTREAM pavi) {
     if (!IsReading(pavi))
         return false;

@@ -69,6 +69,36 @@ bool AVIStreamKeyFlagsTrusted(PAVISTREAM pavi);
 //   the stream is used on other threads.
 HRESULT AVIStreamSetKeyFrames(PAVISTREAM pavi, const std::vector<LONG>& keys);
 
+// Extensions of ours for copying runs of chunks straight from a source file:
+// - the chunk holding sample lPos of a stream being read: its data's file position and size,
+//   and the samples it holds from its first one on;
+struct AVISAMPLECHUNK {
+    uint64_t offset;  // of the data, after the chunk's 8-byte header
+    DWORD size;       // data bytes
+    LONG firstSample; // the chunk's first sample (in the stream's numbering, from dwStart)
+    LONG samples;     // whole samples it holds (1 for a stream of variable-size samples)
+};
+HRESULT AVIStreamSampleChunk(PAVISTREAM pavi, LONG lPos, AVISAMPLECHUNK* chunk);
+// - chunks of source that lie one after another there, the first one's header at sourcePos,
+//   appended to the streams of out as AVIStreamWrite of each would append it, by copying the
+//   source's bytes (in the kernel, with shared blocks where the file systems allow it).
+//   AVIERR_UNSUPPORTED, with nothing written, when the run cannot be copied as it lies: the
+//   caller writes its chunks one by one then.
+struct AVIRUNCHUNK {
+    LONG stream;   // of out
+    LONG position; // where AVIStreamWrite would write it
+    LONG samples;
+    DWORD flags; // AVIIF_KEYFRAME or 0
+    DWORD size;
+};
+HRESULT AVIFileWriteRun(PAVIFILE out, PAVIFILE source, uint64_t sourcePos,
+                        const AVIRUNCHUNK* chunks, LONG count);
+// - the chunk id a source spells a video stream's chunks with ("00db" or "00dc"), read from the
+//   header of the chunk holding sample lPos, 0 when it cannot be read; and spelling an output
+//   video stream's chunks the same way before its first chunk, so that runs copy as they lie.
+FOURCC AVIStreamChunkId(PAVISTREAM pavi, LONG lPos);
+HRESULT AVIStreamSetChunkId(PAVISTREAM pavi, FOURCC id);
+
 // Something a layer above the container keeps with a stream (the decoder keeps its state
 // there, so that stepping does not start over at every getter). It dies with the stream's last
 // release. Exchanging puts Attachment in place and hands back what was there; callers that share

@@ -27,6 +27,22 @@ void OrderForSinglePass(std::vector<CopyItem>& items) {
     });
 }
 
+size_t RunEnd(const std::vector<CopyItem>& items, size_t from) {
+    uint64_t bytes = 0;
+    size_t end = from;
+    while (end < items.size() && items[end].WholeChunk && bytes < kMaxRunBytes) {
+        const CopyItem& item = items[end];
+        if (end > from) {
+            const CopyItem& before = items[end - 1];
+            if (item.SourceOffset != before.SourceOffset + before.Size + (before.Size & 1) + 8)
+                break;
+        }
+        bytes += 8 + item.Size + (item.Size & 1);
+        ++end;
+    }
+    return end;
+}
+
 uint8_t FrameProgress(LONG frame, LONG first, LONG last) {
     if (last <= first)
         return 100;
@@ -69,9 +85,14 @@ PAVISTREAM CreateStreamLike(PAVIFILE out, const AVISTREAMINFOW& info, PAVISTREAM
     return stream;
 }
 
-uint64_t OffsetOf(PAVISTREAM stream, LONG sample) {
-    const LONG offset = AVIStreamFindSample(stream, sample, FIND_PREV | FIND_OFFSET);
-    return offset < 0 ? 0 : static_cast<uint64_t>(offset);
+// Where the sample's chunk lies in the source (64-bit), and whether the item takes it whole.
+void PlaceItem(PAVISTREAM stream, CopyItem& item) {
+    AVISAMPLECHUNK chunk{};
+    if (AVIStreamSampleChunk(stream, item.Position, &chunk) != AVIERR_OK)
+        return;
+    item.SourceOffset = chunk.offset;
+    item.Size = chunk.size;
+    item.WholeChunk = chunk.firstSample == item.Position && chunk.samples == item.Samples;
 }
 
 // Moves a byte position of MP3 data counted in bytes forward to the first frame header at or
@@ -152,7 +173,7 @@ void AddVideoItems(const TAVIExtractor& x, LONG first, LONG last, std::vector<Co
         item.Position = i;
         item.OutPosition = i - first;
         item.Key = AVIStreamFindSample(x.VideoStream, i, FIND_KEY) == i;
-        item.SourceOffset = OffsetOf(x.VideoStream, i);
+        PlaceItem(x.VideoStream, item);
         items.push_back(item);
         if (i == INT32_MAX)
             break;
@@ -176,7 +197,7 @@ void AddServiceAudioItems(const TAVIExtractor& x, const AudioSpan& s,
         item.Position = pos;
         item.Samples = std::min(samples, s.a1 - pos);
         item.OutPosition = s.A0 + (pos - s.a0);
-        item.SourceOffset = OffsetOf(x.AudioStream, pos);
+        PlaceItem(x.AudioStream, item);
         items.push_back(item);
         pos += item.Samples;
     }
@@ -197,6 +218,7 @@ void AddChunkListItems(const TAVIExtractor& x, const AudioSpan& s, std::vector<C
         item.OutPosition = static_cast<LONG>(s.A0 + (j - from));
         item.Size = entry.Size;
         item.SourceOffset = x.Scanner->DataPosition(entry);
+        item.WholeChunk = true;
         items.push_back(item);
     }
 }
@@ -269,15 +291,16 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
             AddServiceAudioItems(*this, span, items);
     }
     cut::OrderForSinglePass(items);
+    // Video chunks spelled as the source spells them ("00db" or "00dc") copy as they lie.
+    if (!items.empty())
+        (void)AVIStreamSetChunkId(guard.video, AVIStreamChunkId(VideoStream, first));
 
     // The chunk-list path reads the source itself, only ever for reading.
     std::unique_ptr<ReadOnlyFile> direct;
     if (UseChunkIndex)
         direct = std::make_unique<ReadOnlyFile>(FileName);
     std::vector<uint8_t> buffer;
-    for (const CopyItem& item : items) {
-        if (ShouldStop && ShouldStop())
-            RaiseAviError("SaveRange", AVIERR_USERABORT);
+    const auto copyOne = [&](const CopyItem& item) {
         if (item.FromChunkList) {
             buffer.resize(item.Size);
             if (!direct->IsOpen() ||
@@ -285,7 +308,7 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
                 RaiseAviError("StreamRead", AVIERR_FILEREAD);
             guard.CheckWrite(AVIStreamWrite(guard.audio, item.OutPosition, 1, buffer.data(),
                                             static_cast<LONG>(item.Size), 0, nullptr, nullptr));
-            continue;
+            return;
         }
         PAVISTREAM source = item.OutStream == 0 ? VideoStream : AudioStream;
         PAVISTREAM target = item.OutStream == 0 ? guard.video : guard.audio;
@@ -299,8 +322,53 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
               "StreamRead");
         guard.CheckWrite(AVIStreamWrite(target, item.OutPosition, samples, buffer.data(), bytes,
                                         item.Key ? AVIIF_KEYFRAME : 0, nullptr, nullptr));
-        if (item.OutStream == 0 && OnProgress)
-            OnProgress(cut::FrameProgress(item.Position, first, LastFrame));
+    };
+    int reported = -1;
+    const auto report = [&](LONG frame) {
+        const uint8_t percent = cut::FrameProgress(frame, first, LastFrame);
+        if (OnProgress && percent != reported)
+            OnProgress(percent);
+        reported = percent;
+    };
+    const auto progress = [&](const CopyItem& item) {
+        if (item.OutStream == 0)
+            report(item.Position);
+    };
+    std::vector<AVIRUNCHUNK> run;
+    // Runs report at their end: the start is said first.
+    if (!items.empty())
+        report(first);
+    for (size_t i = 0; i < items.size();) {
+        if (ShouldStop && ShouldStop())
+            RaiseAviError("SaveRange", AVIERR_USERABORT);
+        // Chunks that follow one another in the source go as one run of its bytes: the kernel
+        // copies them, and file systems that can share the blocks instead of copying them.
+        const size_t end = cut::RunEnd(items, i);
+        if (end - i >= 2) {
+            run.clear();
+            for (size_t k = i; k < end; ++k)
+                run.push_back({items[k].OutStream, items[k].OutPosition, items[k].Samples,
+                               items[k].Key ? AVIIF_KEYFRAME : 0u, items[k].Size});
+            const HRESULT hr = AVIFileWriteRun(OutputFile, SourceFile, items[i].SourceOffset - 8,
+                                               run.data(), static_cast<LONG>(run.size()));
+            if (hr == AVIERR_OK) {
+                for (size_t k = end; k-- > i;) {
+                    if (items[k].OutStream == 0) {
+                        progress(items[k]);
+                        break;
+                    }
+                }
+                i = end;
+                continue;
+            }
+            if (hr != AVIERR_UNSUPPORTED)
+                guard.CheckWrite(hr);
+        }
+        // One by one: a chunk on its own, or a run the writer would not copy as it lies.
+        for (const size_t stop = std::max(end, i + 1); i < stop; ++i) {
+            copyOne(items[i]);
+            progress(items[i]);
+        }
     }
 
     const HRESULT finished = guard.Finish();
