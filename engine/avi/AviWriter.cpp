@@ -4,10 +4,10 @@
 // continues in OpenDML form past 1 GiB, and a failed write still leaves a readable file.
 #include "engine/avi/AviWriter.h"
 
+#include "engine/avi/AviHeaderList.h"
 #include "engine/avi/RiffOutput.h"
 #include "support/files/ByteOrder.h"
 #include "support/files/ReadOnlyFile.h"
-#include "support/text/Utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,8 +47,6 @@
 namespace {
 
 constexpr uint64_t kRiffLimit = uint64_t{1} << 30;
-// One super index entry per RIFF: 256 x 1 GiB.
-constexpr uint32_t kSuperIndexEntries = 256;
 constexpr int kMaxStreams = 100; // chunk ids carry two decimal digits
 // Empty chunks a single write may add to reach its position (8 bytes of file, 16 of memory each).
 constexpr int64_t kMaxGap = int64_t{1} << 24;
@@ -59,26 +57,17 @@ constexpr double kInterleaveSkewMs = 1000;
 // can be shared; shorter ones are not worth the padding.
 constexpr uint64_t kMinSharedRun = uint64_t{256} << 10;
 
-constexpr uint32_t kDmlhSize = 248;
-constexpr uint32_t kIndxSize = 24 + 16 * kSuperIndexEntries;
 constexpr uint32_t kIxHeaderSize = 24;
 using avi::BufferedFile;
 using avi::Bytes;
+using avi::kSuperIndexEntries;
+using avi::SuperEntry;
+using Stream = avi::WriterStream;
 using ckid::kIndexOfChunks;
-using ckid::kIndexOfIndexes;
 constexpr uint32_t kDeltaFrameBit = 0x80000000u;
 
 uint32_t Clamp32(uint64_t v) {
     return static_cast<uint32_t>(std::min<uint64_t>(v, std::numeric_limits<uint32_t>::max()));
-}
-
-int16_t Clamp16(LONG v) {
-    return static_cast<int16_t>(std::clamp<LONG>(v, std::numeric_limits<int16_t>::min(),
-                                                 std::numeric_limits<int16_t>::max()));
-}
-
-std::string NarrowName(const WCHAR* name, size_t capacity) {
-    return utf8::FromUtf16(name, capacity);
 }
 
 struct Entry {
@@ -87,32 +76,6 @@ struct Entry {
     uint32_t samples; // samples the chunk adds to the stream's length
     uint16_t stream;
     uint16_t key;
-};
-
-struct SuperEntry {
-    uint64_t offset; // "ix##" chunk header, absolute
-    uint32_t size;   // whole chunk with its header
-    uint32_t duration;
-};
-
-struct Stream {
-    AVISTREAMINFOW info{};
-    std::vector<uint8_t> format;
-    FOURCC chunkId = 0;
-    FOURCC spelling = 0; // a chunk id asked for, in place of ChunkId's
-    bool isVideo = false;
-    bool isAudio = false;
-    bool started = false;
-    int64_t start = 0;
-    uint64_t samples = 0; // dwLength
-    uint64_t chunks = 0;
-    uint64_t bytes = 0;
-    uint64_t firstRiffChunks = 0;
-    uint64_t riffChunks = 0;
-    uint64_t riffSamples = 0;
-    uint32_t maxChunk = 0;
-    double lastMs = 0;
-    std::vector<SuperEntry> superIndex;
 };
 
 } // namespace
@@ -146,210 +109,25 @@ struct AviWriter::Impl {
         return AVIERR_FILEWRITE;
     }
 
-    // The stream the main header describes: frame rate, picture size, frame counts.
-    const Stream* MainVideo() const {
-        for (const Stream& s : streams)
-            if (s.isVideo)
-                return &s;
-        return nullptr;
-    }
-
-    // Picture size from the format, else from the frame rectangle.
-    static void PictureSize(const Stream& s, uint32_t& width, uint32_t& height) {
-        if (s.format.size() >= sizeof(BITMAPINFOHEADER)) {
-            BITMAPINFOHEADER bih;
-            std::memcpy(&bih, s.format.data(), sizeof bih);
-            if (bih.biWidth > 0 && bih.biHeight != 0) {
-                width = static_cast<uint32_t>(bih.biWidth);
-                height = static_cast<uint32_t>(bih.biHeight < 0 ? -int64_t{bih.biHeight}
-                                                                : int64_t{bih.biHeight});
-                return;
-            }
-        }
-        const RECT& r = s.info.rcFrame;
-        width = static_cast<uint32_t>(std::max<int64_t>(0, int64_t{r.right} - r.left));
-        height = static_cast<uint32_t>(std::max<int64_t>(0, int64_t{r.bottom} - r.top));
-    }
-
-    static FOURCC ChunkId(int n, const Stream& s) {
-        const char d0 = static_cast<char>('0' + n / 10);
-        const char d1 = static_cast<char>('0' + n % 10);
-        if (s.isAudio)
-            return mmioFOURCC(d0, d1, 'w', 'b');
-        if (s.isVideo) {
-            // Uncompressed pictures (BI_RGB) are "db", anything else "dc".
-            DWORD compression = 1;
-            if (s.format.size() >= 20)
-                std::memcpy(&compression, s.format.data() + 16, sizeof compression);
-            return mmioFOURCC(d0, d1, 'd', compression == 0 ? 'b' : 'c');
-        }
-        if (s.info.fccType == FourCC("txts"))
-            return mmioFOURCC(d0, d1, 't', 'x');
-        return mmioFOURCC(d0, d1, 'd', 'c');
-    }
-
     double TimeMs(const Stream& s, uint64_t position) const {
         return static_cast<double>(position) * s.info.dwScale * 1000.0 / s.info.dwRate;
     }
 
-    AVISTREAMINFOW CurrentInfo(const Stream& s) const {
-        AVISTREAMINFOW info = s.info;
-        if (s.started)
-            info.dwStart = static_cast<DWORD>(s.start);
-        info.dwLength = Clamp32(s.samples);
-        info.dwSuggestedBufferSize = s.maxChunk;
-        // Some writers leave the rectangle empty; readers that size the picture by it do better
-        // with the format's size.
-        if (s.isVideo && info.rcFrame.right <= info.rcFrame.left &&
-            info.rcFrame.bottom <= info.rcFrame.top) {
-            uint32_t w = 0;
-            uint32_t h = 0;
-            PictureSize(s, w, h);
-            info.rcFrame = RECT{0, 0, static_cast<LONG>(std::min<uint32_t>(w, 0x7FFF)),
-                                static_cast<LONG>(std::min<uint32_t>(h, 0x7FFF))};
-        }
-        return info;
-    }
-
-    void PutMainHeader(Bytes& h) const {
-        const Stream* video = MainVideo();
-        uint32_t microSecPerFrame = 0;
-        uint32_t width = 0;
-        uint32_t height = 0;
-        uint64_t firstRiffFrames = 0;
-        if (video) {
-            if (video->info.dwRate != 0)
-                microSecPerFrame =
-                    Clamp32((uint64_t{1000000} * video->info.dwScale + video->info.dwRate / 2) /
-                            video->info.dwRate);
-            PictureSize(*video, width, height);
-            firstRiffFrames = video->firstRiffChunks;
-        }
-        // Average data rate of the streams, each over its own duration.
-        double bytesPerSec = 0;
-        uint32_t largest = 0;
-        int withData = 0;
-        for (const Stream& s : streams) {
-            largest = std::max(largest, s.maxChunk);
-            withData += s.chunks > 0 ? 1 : 0;
-            if (s.samples > 0 && s.info.dwRate != 0 && s.info.dwScale != 0)
-                bytesPerSec += static_cast<double>(s.bytes) * s.info.dwRate /
-                               (static_cast<double>(s.samples) * s.info.dwScale);
-        }
-        DWORD flags = 0;
-        if (hasIdx1 || riffIndex > 0)
-            flags |= AVIF_HASINDEX;
-        if (interleaved && withData > 1)
-            flags |= AVIF_ISINTERLEAVED;
-
-        const size_t body = h.BeginChunk(FourCC("avih"));
-        h.U32(microSecPerFrame);
-        h.U32(bytesPerSec >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(bytesPerSec + 0.5));
-        h.U32(0); // dwPaddingGranularity
-        h.U32(flags);
-        h.U32(Clamp32(firstRiffFrames));
-        h.U32(0); // dwInitialFrames
-        h.U32(static_cast<uint32_t>(streams.size()));
-        h.U32(largest);
-        h.U32(width);
-        h.U32(height);
-        h.Zeros(16);
-        h.EndChunk(body);
-    }
-
-    void PutStreamList(Bytes& h, const Stream& s) const {
-        const AVISTREAMINFOW info = CurrentInfo(s);
-        const size_t strl = h.BeginList(FourCC("strl"));
-
-        size_t body = h.BeginChunk(FourCC("strh"));
-        h.U32(info.fccType);
-        h.U32(info.fccHandler);
-        h.U32(info.dwFlags);
-        h.U16(info.wPriority);
-        h.U16(info.wLanguage);
-        h.U32(info.dwInitialFrames);
-        h.U32(info.dwScale);
-        h.U32(info.dwRate);
-        h.U32(info.dwStart);
-        h.U32(info.dwLength);
-        h.U32(info.dwSuggestedBufferSize);
-        h.U32(info.dwQuality);
-        h.U32(info.dwSampleSize);
-        h.I16(Clamp16(info.rcFrame.left));
-        h.I16(Clamp16(info.rcFrame.top));
-        h.I16(Clamp16(info.rcFrame.right));
-        h.I16(Clamp16(info.rcFrame.bottom));
-        h.EndChunk(body);
-
-        body = h.BeginChunk(FourCC("strf"));
-        h.Raw(s.format.data(), s.format.size());
-        h.EndChunk(body);
-
-        const std::string name = NarrowName(s.info.szName, std::size(s.info.szName));
-        if (!name.empty()) {
-            body = h.BeginChunk(FourCC("strn"));
-            h.Raw(name.data(), name.size() + 1);
-            h.EndChunk(body);
-        }
-
-        if (riffIndex == 0) {
-            body = h.BeginChunk(FourCC("JUNK"));
-            h.Zeros(kIndxSize);
-        } else {
-            body = h.BeginChunk(FourCC("indx"));
-            h.U16(4);
-            h.U8(0);
-            h.U8(kIndexOfIndexes);
-            h.U32(static_cast<uint32_t>(s.superIndex.size()));
-            h.U32(s.chunkId);
-            h.Zeros(12);
-            for (const SuperEntry& e : s.superIndex) {
-                h.U64(e.offset);
-                h.U32(e.size);
-                h.U32(e.duration);
-            }
-            h.Zeros(16 * (kSuperIndexEntries - s.superIndex.size()));
-        }
-        h.EndChunk(body);
-        h.EndChunk(strl);
-    }
-
-    // Everything before the first chunk, up to the "movi" type code. Its size depends only on
-    // the streams and formats, so the placeholder and the final version take the same room.
     std::vector<uint8_t> Header() const {
-        Bytes h;
-        h.U32(FourCC("RIFF"));
-        h.U32(riff0Size);
-        h.U32(FourCC("AVI "));
-        const size_t hdrl = h.BeginList(FourCC("hdrl"));
-        PutMainHeader(h);
-        for (const Stream& s : streams)
-            PutStreamList(h, s);
-        if (riffIndex == 0) {
-            const size_t junk = h.BeginChunk(FourCC("JUNK"));
-            h.Zeros(4 + 8 + kDmlhSize);
-            h.EndChunk(junk);
-        } else {
-            const size_t odml = h.BeginList(FourCC("odml"));
-            const size_t dmlh = h.BeginChunk(FourCC("dmlh"));
-            const Stream* video = MainVideo();
-            h.U32(video ? Clamp32(video->chunks) : 0);
-            h.Zeros(kDmlhSize - 4);
-            h.EndChunk(dmlh);
-            h.EndChunk(odml);
-        }
-        h.EndChunk(hdrl);
-        h.U32(FourCC("LIST"));
-        h.U32(movi0Size);
-        h.U32(FourCC("movi"));
-        return std::move(h.data);
+        avi::FileFacts facts;
+        facts.riff0Size = riff0Size;
+        facts.movi0Size = movi0Size;
+        facts.openDml = riffIndex > 0;
+        facts.indexed = hasIdx1 || riffIndex > 0;
+        facts.interleaved = interleaved;
+        return avi::HeaderList(streams, facts);
     }
 
     HRESULT LayOut() {
         for (size_t i = 0; i < streams.size(); ++i)
             streams[i].chunkId = streams[i].spelling != 0
                                      ? streams[i].spelling
-                                     : ChunkId(static_cast<int>(i), streams[i]);
+                                     : avi::DefaultChunkId(static_cast<int>(i), streams[i]);
         laidOut = true;
         const std::vector<uint8_t> header = Header();
         riffPos = 0;
@@ -709,7 +487,7 @@ const std::vector<uint8_t>& AviWriter::Format(int stream) const {
 AVISTREAMINFOW AviWriter::StreamInfo(int stream) const {
     if (stream < 0 || static_cast<size_t>(stream) >= impl_->streams.size())
         return AVISTREAMINFOW{};
-    return impl_->CurrentInfo(impl_->streams[static_cast<size_t>(stream)]);
+    return avi::CurrentInfo(impl_->streams[static_cast<size_t>(stream)]);
 }
 
 HRESULT AviWriter::Write(int stream, LONG lStart, LONG lSamples, const void* data, LONG bytes,
@@ -786,7 +564,7 @@ HRESULT AviWriter::SetChunkId(int stream, FOURCC id) {
     if (!s.isVideo || s.chunks > 0 || m.finished)
         return AVIERR_UNSUPPORTED;
     const FOURCC mask = 0x0000FFFFu; // the two digits
-    const FOURCC own = Impl::ChunkId(stream, s);
+    const FOURCC own = avi::DefaultChunkId(stream, s);
     const FOURCC dc = (own & mask) | (FourCC("00dc") & ~mask);
     const FOURCC db = (own & mask) | (FourCC("00db") & ~mask);
     if (id != dc && id != db)
