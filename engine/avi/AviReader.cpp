@@ -405,6 +405,16 @@ void AviReader::Parser::ParseStreamList(const uint8_t* p, size_t n) {
             const auto* end = static_cast<const uint8_t*>(std::memchr(b, 0, textLen));
             s.name.assign(reinterpret_cast<const char*>(b),
                           end ? static_cast<size_t>(end - b) : textLen);
+        } else if (id == FourCC("vprp") && len >= 32 && s.aspectX == 0) {
+            // VIDEO_PROP_HEADER: the frame aspect ratio's x in the high word, y in the low, then
+            // the active picture's width and height.
+            const uint32_t aspect = Le32(b + 20);
+            if ((aspect >> 16) != 0 && (aspect & 0xFFFF) != 0) {
+                s.aspectX = static_cast<uint16_t>(aspect >> 16);
+                s.aspectY = static_cast<uint16_t>(aspect & 0xFFFF);
+                s.activeWidth = Le32(b + 24);
+                s.activeHeight = Le32(b + 28);
+            }
         } else if (id == kIndx) {
             ParseIndx(number, b, len);
         }

@@ -54,6 +54,12 @@ struct StreamModel {
     StreamHeader header;
     std::vector<uint8_t> format; // "strf"
     std::string name;            // "strn"
+    // From "vprp": the picture's display shape (dwFrameAspectRatio, 0:0 without one) and the
+    // active picture's size it applies to.
+    uint16_t aspectX = 0;
+    uint16_t aspectY = 0;
+    uint32_t activeWidth = 0;
+    uint32_t activeHeight = 0;
     AviStreamIndex index;
     IndexSource source = IndexSource::None;
 

@@ -10,15 +10,18 @@
 #include <system_error>
 
 // what() is the fixed text; SystemError() the errno behind it when the system gave one (a
-// missing file, a full disk), so that a caller can add the cause in the system's words.
+// missing file, a full disk), so that a caller can add the cause in the system's words; Result()
+// the operation's result code (0 when none was given).
 class EAssertionFailed : public std::runtime_error {
 public:
-    explicit EAssertionFailed(const std::string& Text, int SystemError = 0)
-        : std::runtime_error(Text), systemError_(SystemError) {}
+    explicit EAssertionFailed(const std::string& Text, int SystemError = 0, int32_t Result = 0)
+        : std::runtime_error(Text), systemError_(SystemError), result_(Result) {}
     int SystemError() const { return systemError_; }
+    int32_t Result() const { return result_; }
 
 private:
     int systemError_;
+    int32_t result_;
 };
 
 // "FileOpen failed. Err: $8004406F": the fixed English text, then the result code as eight
@@ -31,7 +34,7 @@ inline std::string AviErrorText(const std::string& What, int32_t Result) {
 
 [[noreturn]] inline void RaiseAviError(const std::string& What, int32_t Result,
                                        int SystemError = 0) {
-    throw EAssertionFailed(AviErrorText(What, Result), SystemError);
+    throw EAssertionFailed(AviErrorText(What, Result), SystemError, Result);
 }
 
 // A std::system_error, so callers that show the system's words ("No such file or directory")

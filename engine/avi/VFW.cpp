@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <numeric>
 #include <vector>
 
 struct AviFileObject {
@@ -732,6 +733,28 @@ HRESULT AVIStreamSetChunkId(PAVISTREAM pavi, FOURCC id) {
     if (!IsWriting(pavi))
         return AVIERR_READONLY;
     return pavi->file->writer->SetChunkId(static_cast<int>(pavi->number), id);
+}
+
+HRESULT AVIStreamSampleAspect(PAVISTREAM pavi, LONG* x, LONG* y) {
+    if (!x || !y)
+        return AVIERR_BADPARAM;
+    *x = *y = 0;
+    if (!IsReading(pavi))
+        return AVIERR_READONLY;
+    const StreamModel& m = Model(pavi);
+    if (m.aspectX == 0 || m.activeWidth == 0 || m.activeHeight == 0)
+        return AVIERR_OK;
+    // The display shape over the picture's shape, as a reduced fraction.
+    uint64_t num = uint64_t{m.aspectX} * m.activeHeight;
+    uint64_t den = uint64_t{m.aspectY} * m.activeWidth;
+    const uint64_t divisor = std::gcd(num, den);
+    num /= divisor;
+    den /= divisor;
+    if (num > 0x7FFFFFFF || den > 0x7FFFFFFF)
+        return AVIERR_OK;
+    *x = static_cast<LONG>(num);
+    *y = static_cast<LONG>(den);
+    return AVIERR_OK;
 }
 
 bool AVIStreamKeyFlagsTrusted(PAVISTREAM pavi) {

@@ -68,6 +68,9 @@ bool AVIStreamKeyFlagsTrusted(PAVISTREAM pavi);
 // - the key frames found, replacing the index's flags (sorted sample numbers). Call it before
 //   the stream is used on other threads.
 HRESULT AVIStreamSetKeyFrames(PAVISTREAM pavi, const std::vector<LONG>& keys);
+// - the shape of one pixel as shown, width:height, from the display shape the file's video
+//   properties ("vprp") give; 0:0 when the file says nothing.
+HRESULT AVIStreamSampleAspect(PAVISTREAM pavi, LONG* x, LONG* y);
 
 // Extensions of ours for copying runs of chunks straight from a source file:
 // - the chunk holding sample lPos of a stream being read: its data's file position and size,

@@ -53,5 +53,9 @@ bool FrameBitmapFromDib(const BITMAPINFOHEADER* Dib, TFrameBitmap& Bitmap) {
     Bitmap.Width = static_cast<int>(width);
     Bitmap.Height = static_cast<int>(height);
     Bitmap.Pixels = std::move(pixels);
+    // Pixels per metre across and down: a pixel is as wide as the vertical density is high.
+    const bool shaped = h.biXPelsPerMeter > 0 && h.biYPelsPerMeter > 0;
+    Bitmap.PixelAspectX = shaped ? h.biYPelsPerMeter : 1;
+    Bitmap.PixelAspectY = shaped ? h.biXPelsPerMeter : 1;
     return true;
 }

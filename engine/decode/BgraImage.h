@@ -13,10 +13,13 @@ struct TFrameBitmap {
     int Width = 0;
     int Height = 0;
     std::vector<uint8_t> Pixels;
+    // The shape of a pixel as shown, width:height (1:1 for square pixels).
+    int PixelAspectX = 1;
+    int PixelAspectY = 1;
 };
 
 // Fills Bitmap from a packed DIB (a BITMAPINFOHEADER directly followed by the rows, as
 // AVIStreamGetFrame delivers them): 32 or 24 bits, BI_RGB, bottom-up for a positive biHeight,
-// top-down for a negative one. Bitmap takes the DIB's size. False, leaving Bitmap as it was,
-// for any other form.
+// top-down for a negative one. Bitmap takes the DIB's size, and the pixel's shape from its pixel
+// densities when both are given. False, leaving Bitmap as it was, for any other form.
 bool FrameBitmapFromDib(const BITMAPINFOHEADER* Dib, TFrameBitmap& Bitmap);

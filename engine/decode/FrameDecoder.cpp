@@ -87,6 +87,21 @@ const AVCodec* DecoderForTag(FOURCC tag) {
 
 std::once_flag quietOnce;
 
+// A pixel's shape as players show it: the file's word first, then the coded picture's. Square
+// when neither says, or when what is said is beyond any real picture.
+AVRational PixelAspect(AVRational container, AVRational coded) {
+    for (const AVRational r : {container, coded}) {
+        if (r.num <= 0 || r.den <= 0)
+            continue;
+        AVRational reduced{1, 1};
+        av_reduce(&reduced.num, &reduced.den, r.num, r.den, 0xFFFF);
+        if (reduced.num > 0 && reduced.den > 0 && reduced.num <= 4 * int64_t{reduced.den} &&
+            reduced.den <= 4 * int64_t{reduced.num})
+            return reduced;
+    }
+    return AVRational{1, 1};
+}
+
 } // namespace
 
 struct FrameDecoder::Impl {
@@ -100,6 +115,7 @@ struct FrameDecoder::Impl {
     int width = 0;
     int height = 0;
     int bitCount = 0;
+    AVRational containerAspect{0, 1}; // a pixel's shape as the file gives it
     std::vector<uint8_t> extradata;
     std::vector<uint32_t> palette; // formats of 8 bits or less
     bool mpeg4 = false;
@@ -204,6 +220,10 @@ bool FrameDecoder::Impl::Describe(PAVISTREAM s) {
     width = static_cast<int>(w);
     height = static_cast<int>(h);
     bitCount = bih.biBitCount;
+    LONG aspectX = 0;
+    LONG aspectY = 0;
+    AVIStreamSampleAspect(s, &aspectX, &aspectY);
+    containerAspect = AVRational{static_cast<int>(aspectX), static_cast<int>(aspectY)};
     mpeg4 = codec->id == AV_CODEC_ID_MPEG4;
     mpeg12 = codec->id == AV_CODEC_ID_MPEG1VIDEO || codec->id == AV_CODEC_ID_MPEG2VIDEO;
     extradata.assign(format.begin() + 40, format.end());
@@ -557,6 +577,12 @@ BITMAPINFOHEADER* FrameDecoder::Impl::ToDib(const AVFrame& frame) {
     header.biBitCount = 32;
     header.biCompression = 0;
     header.biSizeImage = static_cast<DWORD>(image);
+    // A pixel's shape travels as the pixel densities: fewer pixels per metre across for wide ones.
+    const AVRational aspect = PixelAspect(containerAspect, frame.sample_aspect_ratio);
+    if (aspect.num != aspect.den) {
+        header.biXPelsPerMeter = aspect.den;
+        header.biYPelsPerMeter = aspect.num;
+    }
     std::memcpy(dib.data(), &header, sizeof header);
     uint8_t* pixels = dib.data() + sizeof header;
     for (int y = 0; y < h; ++y)

@@ -2,6 +2,7 @@
 #include "engine/jobs/U_AVIExtractor.h"
 
 #include "engine/avi/EngineErrors.h"
+#include "engine/decode/FrameGetter.h"
 #include "engine/decode/KeyFrameScan.h"
 #include "support/files/U_TobrelUtils.h"
 #include "support/text/U_SizeFormat.h"
@@ -68,6 +69,8 @@ void TAVIExtractor::Open(const std::string& AFileName) {
     AudioReadable = false;
     UseChunkIndex = false;
     IsMP3 = false;
+    VideoDecodable = false;
+    VideoCode.clear();
     Valid = false;
     Writing = false;
     // Descriptions of an earlier file must not survive a step that fails this time.
@@ -110,6 +113,7 @@ void TAVIExtractor::Open(const std::string& AFileName) {
     // Where the index cannot be trusted to mark the frames that stand alone, the frames say it:
     // decoding and cuts then start on real key frames.
     FindRealKeyFrames(VideoStream);
+    DescribeVideoCode();
 
     // A damaged rectangle may not fit a difference of signed values: wrap, don't overflow.
     const RECT& r = VideoInfo.rcFrame;
@@ -212,6 +216,38 @@ int32_t TAVIExtractor::PreviousKeyFrame(int32_t Frame) const {
     if (!VideoStream || Frame == INT32_MIN)
         return -1;
     return AVIStreamFindSample(VideoStream, Frame - 1, FIND_PREV | FIND_KEY);
+}
+
+void TAVIExtractor::DescribeVideoCode() {
+    BITMAPINFOHEADER format{};
+    LONG size = sizeof format;
+    const HRESULT read = AVIStreamReadFormat(VideoStream, 0, &format, &size);
+    const bool known = (read == AVIERR_OK || read == AVIERR_BUFFERTOOSMALL) && size >= 20;
+    const DWORD code =
+        known && format.biCompression != 0 ? format.biCompression : VideoInfo.fccHandler;
+    VideoCode = known && format.biCompression == 0 ? std::string("RGB") : FourCCText(code);
+    // The decoder set up here is handed back to the stream, so the first picture costs no more.
+    if (PGETFRAME getter =
+            AVIStreamGetFrameOpen(VideoStream, reinterpret_cast<const BITMAPINFOHEADER*>(1))) {
+        VideoDecodable = true;
+        AVIStreamGetFrameClose(getter);
+    }
+}
+
+std::vector<int32_t> TAVIExtractor::KeyFrames() const {
+    std::vector<int32_t> keys;
+    if (!VideoStream)
+        return keys;
+    const int32_t end = static_cast<int32_t>(
+        std::min<int64_t>(int64_t{AVIStreamStart(VideoStream)} + FrameCount(), INT32_MAX));
+    for (int32_t k =
+             AVIStreamFindSample(VideoStream, AVIStreamStart(VideoStream), FIND_NEXT | FIND_KEY);
+         k >= 0 && k < end; k = NextKeyFrame(k)) {
+        if (!keys.empty() && k <= keys.back())
+            break; // the search went no further
+        keys.push_back(k);
+    }
+    return keys;
 }
 
 int32_t TAVIExtractor::CutStartFrame(int32_t Frame) const {

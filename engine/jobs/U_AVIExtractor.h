@@ -26,6 +26,10 @@ public:
     bool AudioReadable = false;
     bool UseChunkIndex = false;
     bool IsMP3 = false;
+    // A decoder on this system reads the video's format, and the format's code ("XVID", "H264")
+    // to name it by when none does.
+    bool VideoDecodable = false;
+    std::string VideoCode;
     int32_t MsPerFrame = 0;
     PAVIFILE SourceFile = nullptr;
     PAVIFILE OutputFile = nullptr;
@@ -70,6 +74,8 @@ public:
     // it, Frame itself when there is none. The window's "Beginning", the command line and the
     // cutter all ask here.
     int32_t CutStartFrame(int32_t Frame) const;
+    // Every key frame of the video, in order; empty without video.
+    std::vector<int32_t> KeyFrames() const;
 
     // Clears List and fills it with name=value lines; a null List is ignored.
     void GetProperties(std::vector<std::string>* List) const;
@@ -97,6 +103,7 @@ public:
 
 private:
     mutable std::mutex lock_;
+    void DescribeVideoCode();
 
     void CloseLocked();
     // Kilobits per second over the stored size of every video frame; 0 without a duration.

@@ -2,8 +2,11 @@
 #include "engine/ui/U_FileInfoDlg.h"
 
 #include "engine/jobs/U_AVIExtractor.h"
+#include "support/files/U_TobrelUtils.h"
 
+#include <QPushButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <string>
 #include <vector>
@@ -27,18 +30,40 @@ TFileInfoDlg::TFileInfoDlg(QWidget* Parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("FileInfoDlg"));
     setWindowTitle(QStringLiteral("File Info."));
-    setFixedSize(292, 341);
     tv = new QTreeWidget(this);
     tv->setObjectName(QStringLiteral("tv"));
-    tv->setGeometry(5, 5, 281, 329);
     tv->setIndentation(19);
     tv->setHeaderHidden(true);
     tv->setColumnCount(1);
     tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    close_btn = new QPushButton(QStringLiteral("Close"), this);
+    close_btn->setObjectName(QStringLiteral("close_btn"));
+    close_btn->setDefault(true);
+    connect(close_btn, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(5, 5, 5, 5);
+    column->addWidget(tv, 1);
+    column->addWidget(close_btn, 0, Qt::AlignRight);
+    resize(380, 400);
 }
 
 QString TFileInfoDlg::Tr(const QString& Text) const {
     return Translator ? Translator(Text) : Text;
+}
+
+QString TFileInfoDlg::KeyFrameLine(const TAVIExtractor& Extractor) const {
+    const size_t keys = Extractor.KeyFrames().size();
+    QString line = Tr(QStringLiteral("Key frames :")) + QLatin1Char(' ') + QString::number(keys);
+    if (keys > 0) {
+        QString spacing = Tr(QStringLiteral("every %s frames on average"));
+        spacing.replace(
+            QStringLiteral("%s"),
+            QString::number(static_cast<double>(Extractor.FrameCount()) / static_cast<double>(keys),
+                            'f', 1));
+        line += QStringLiteral(", ") + spacing;
+    }
+    return line;
 }
 
 void TFileInfoDlg::FillTree(const TAVIExtractor& Extractor) {
@@ -58,6 +83,10 @@ void TFileInfoDlg::FillTree(const TAVIExtractor& Extractor) {
     QTreeWidgetItem* file = addBranch(QStringLiteral("File Info"));
     addChild(file, QStringLiteral("File Name :"), "file_name");
     addChild(file, QStringLiteral("File Size :"), "file_size");
+    new QTreeWidgetItem(file, QStringList{Tr(QStringLiteral("Duration :")) + QLatin1Char(' ') +
+                                          QString::fromStdString(
+                                              FormatDuration(int64_t{Extractor.FrameCount()} *
+                                                             Extractor.FrameDuration() / 1000))});
     file->setExpanded(true);
 
     QTreeWidgetItem* video = addBranch(QStringLiteral("Video"));
@@ -67,6 +96,7 @@ void TFileInfoDlg::FillTree(const TAVIExtractor& Extractor) {
     addChild(video, QStringLiteral("FourCC :"), "video_fourcc");
     QTreeWidgetItem* fps = addChild(video, QStringLiteral("FPS :"), "video_fps");
     fps->setText(0, fps->text(0) + QLatin1Char(' ') + Tr(QStringLiteral("Frame/sec")));
+    new QTreeWidgetItem(video, QStringList{KeyFrameLine(Extractor)});
     video->setExpanded(true);
 
     QTreeWidgetItem* audio = addBranch(QStringLiteral("Audio"));

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QPushButton;
 class QTreeWidget;
 class TAVIExtractor;
 
@@ -25,7 +26,10 @@ public:
     void FillTree(const TAVIExtractor& Extractor);
 
     QTreeWidget* tv;
+    QPushButton* close_btn;
 
 private:
     QString Tr(const QString& Text) const;
+    // "Key frames : N, every X frames on average".
+    QString KeyFrameLine(const TAVIExtractor& Extractor) const;
 };

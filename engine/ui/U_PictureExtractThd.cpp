@@ -6,6 +6,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -85,6 +86,12 @@ void TPictureExtractThd::Execute() {
                 for (int x = 0; x < FrameBitmap.Width; ++x, src += 4)
                     row[x] = qRgb(src[2], src[1], src[0]);
             }
+            // The pixel's shape rides along as the picture's densities, kept near the usual
+            // 72 dpi for square pixels.
+            const int scale = std::max(1, 2835 / std::max(1, std::min(FrameBitmap.PixelAspectX,
+                                                                      FrameBitmap.PixelAspectY)));
+            image.setDotsPerMeterX(FrameBitmap.PixelAspectY * scale);
+            image.setDotsPerMeterY(FrameBitmap.PixelAspectX * scale);
         }
 
         held.lock();

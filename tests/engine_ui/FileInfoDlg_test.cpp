@@ -6,6 +6,7 @@
 #include "tests/common/SampleFiles.h"
 #include "tests/common/TestMedia.h"
 
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -63,12 +64,20 @@ TEST(FileInfoDlg, TreeOfAFileWithMp3Audio) {
         EXPECT_TRUE(dlg.tv->topLevelItem(i)->isExpanded()) << i;
 
     const QStringList file = Children(dlg.tv->topLevelItem(0));
-    ASSERT_EQ(file.size(), 2);
+    ASSERT_EQ(file.size(), 3);
     EXPECT_EQ(file[0], "File Name : " + Q(sample.path));
     EXPECT_TRUE(file[1].startsWith("File Size : ") && file[1].size() > 12) << file[1].toStdString();
+    EXPECT_EQ(file[2], "Duration : 0:03"); // about 75 frames at 25 fps
 
     const QStringList v = Children(dlg.tv->topLevelItem(1));
-    ASSERT_EQ(v.size(), 5);
+    ASSERT_EQ(v.size(), 6);
+    const size_t keys = ProbeKeyFrames(sample.path).size();
+    ASSERT_GT(keys, 1u);
+    EXPECT_EQ(v[5].toStdString(),
+              QStringLiteral("Key frames : %1, every %2 frames on average")
+                  .arg(keys)
+                  .arg(Q(video.at("nb_frames")).toDouble() / static_cast<double>(keys), 0, 'f', 1)
+                  .toStdString());
     EXPECT_EQ(v[0], "Resolution : " + Q(video.at("width")) + "x" + Q(video.at("height")));
     EXPECT_EQ(v[1], "# of frames : " + Q(video.at("nb_frames")));
     EXPECT_TRUE(v[2].startsWith("Bitrate : ") && v[2].endsWith(" Kbps")) << v[2].toStdString();
@@ -81,6 +90,11 @@ TEST(FileInfoDlg, TreeOfAFileWithMp3Audio) {
     EXPECT_EQ(a[1], "SampleRate : " + Q(audio.at("sample_rate")) + " Hz");
     EXPECT_TRUE(a[2].startsWith("Bitrate : ") && a[2].endsWith(" Kbps")) << a[2].toStdString();
     EXPECT_EQ(a[3], "Code : 0x55 (MP3)");
+
+    // Closed by its button.
+    dlg.show();
+    dlg.close_btn->click();
+    EXPECT_FALSE(dlg.isVisible());
 
     // Shown again: rebuilt, not added to.
     dlg.FillTree(x);
@@ -131,9 +145,11 @@ TEST(FileInfoDlg, LabelsGoThroughTheTranslatorAndValuesDoNot) {
     x.Open(mjpeg.path);
     dlg.FillTree(x);
     EXPECT_EQ(Children(dlg.tv->topLevelItem(2)), QStringList{"<No Audio>"});
-    const std::set<QString> labels{
-        "File Info",     "File Name :", "File Size :",  "Video",  "Resolution :",
-        "# of frames :", "Bitrate :",   "FourCC :",     "FPS :",  "Frame/sec",
-        "Audio",         "Channels :",  "SampleRate :", "Code :", "No Audio"};
+    const std::set<QString> labels{"File Info",    "File Name :",  "File Size :",
+                                   "Video",        "Resolution :", "# of frames :",
+                                   "Bitrate :",    "FourCC :",     "FPS :",
+                                   "Frame/sec",    "Audio",        "Channels :",
+                                   "SampleRate :", "Code :",       "No Audio",
+                                   "Duration :",   "Key frames :", "every %s frames on average"};
     EXPECT_EQ(asked, labels);
 }

@@ -9,6 +9,8 @@
 #include "tests/common/TestMedia.h"
 
 #include <QApplication>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
@@ -141,7 +143,7 @@ TEST(CutDlg, RunsTheCutAndClosesItself) {
     ExpectSameVideo(ProbePackets(out, "v"), ExpectedVideo(sample.path, 5, 20));
 }
 
-TEST(CutDlg, RefusesToCloseWhileTheCutRuns) {
+TEST(CutDlg, EscapeAndCloseCancelTheCutWhichStopsAtItsNextChunk) {
     SAMPLE_OR_SKIP(sample, samplefiles::FfmpegMjpeg());
     TAVIExtractor x;
     x.Open(sample.path);
@@ -150,7 +152,6 @@ TEST(CutDlg, RefusesToCloseWhileTheCutRuns) {
     TCutDlg dlg;
     EXPECT_EQ(dlg.objectName(), "CutDlg");
     EXPECT_EQ(dlg.windowTitle(), "Please wait...");
-    EXPECT_EQ(dlg.wait_lbl->objectName(), "wait_lbl");
     EXPECT_EQ(dlg.wait_lbl->text(), "Please wait...");
     dlg.Extractor = &x;
     dlg.FirstFrame = 0;
@@ -160,13 +161,12 @@ TEST(CutDlg, RefusesToCloseWhileTheCutRuns) {
     auto held = x.AcquireLock();
     bool checked = false;
     QTimer::singleShot(0, &dlg, [&] {
-        EXPECT_TRUE(dlg.isVisible());
         EXPECT_TRUE(dlg.Busy);
+        // Closing asks the cut to stop; the dialog stays until it has.
         EXPECT_FALSE(dlg.close());
         EXPECT_TRUE(dlg.isVisible());
+        EXPECT_FALSE(dlg.cancel_btn->isEnabled());
         QTest::keyClick(&dlg, Qt::Key_Escape);
-        EXPECT_TRUE(dlg.isVisible());
-        dlg.reject();
         EXPECT_TRUE(dlg.isVisible());
         EXPECT_TRUE(x.Writing) << "the cut ended while the engine was held";
         checked = true;
@@ -175,12 +175,26 @@ TEST(CutDlg, RefusesToCloseWhileTheCutRuns) {
     EXPECT_EQ(dlg.Run(), QDialog::Accepted);
     EXPECT_TRUE(checked);
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_FALSE(dlg.LastFailed());
+    EXPECT_TRUE(dlg.LastFailed());
+    EXPECT_TRUE(dlg.LastCancelled());
+    EXPECT_FALSE(dlg.QuitAsked());
     EXPECT_FALSE(x.Writing);
-    EXPECT_GT(FileSizeOf(out), 0u);
     // Once the cut is over the dialog closes like any other.
     dlg.show();
     EXPECT_TRUE(dlg.close());
+}
+
+TEST(CutDlg, ProgressShowsThePercentageAndTheTimeLeft) {
+    TCutDlg dlg;
+    dlg.Busy = true;
+    dlg.SetProgress(40);
+    EXPECT_EQ(dlg.prog->text(), "40%");
+    // Two fifths done in 20 s: 30 s to go.
+    EXPECT_EQ(TCutDlg::TimeLeftLine("%s - about %s left", 40, 20000), "40% - about 0:30 left");
+    EXPECT_EQ(TCutDlg::TimeLeftLine("%s - about %s left", 1, 20000), "");
+    EXPECT_EQ(TCutDlg::TimeLeftLine("%s - about %s left", 50, 500), "");
+    // A translation that leaves out a "%s" loses that value only.
+    EXPECT_EQ(TCutDlg::TimeLeftLine("%s", 50, 4000), "50%");
 }
 
 TEST(CutDlg, AFailingCutClosesTheDialogAndKeepsTheError) {
