@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     }
 
     SetDesktopOpenHandler([](const std::string& FileName) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(FileName)));
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(FileName)));
     });
 
     TAppForms forms = CreateAppForms();

@@ -114,6 +114,10 @@ void THttpClient::Finished() {
         reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray().toStdString();
     const int errCode = bodyTooLarge_ ? static_cast<int>(QNetworkReply::ProtocolFailure)
                                       : TransportErrorCode(reply->error(), status.isValid());
+    errorText_.clear();
+    if (errCode != 0)
+        errorText_ = bodyTooLarge_ ? std::string("the reply is too large")
+                                   : reply->errorString().toStdString();
     reply->deleteLater();
     // A copy: the handler may start the next request or release this client.
     const TRequestDoneEvent handler = OnRequestDone;

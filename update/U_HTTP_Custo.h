@@ -88,6 +88,8 @@ public:
     // the status line.
     int StatusCode() const { return statusCode_; }
     const std::string& ReasonPhrase() const { return reasonPhrase_; }
+    // Of the last completed request that failed: what went wrong, in the network layer's words.
+    const std::string& ErrorText() const { return errorText_; }
 
 private:
     void ReadBody();
@@ -98,6 +100,7 @@ private:
     bool bodyTooLarge_ = false;
     int statusCode_ = 0;
     std::string reasonPhrase_;
+    std::string errorText_;
 };
 
 // GET, HTTP/1.1, the browser-like headers, a 3-second time-out and basic proxy authentication.

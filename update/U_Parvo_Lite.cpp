@@ -76,6 +76,7 @@ void TParvoLite::Check(const std::string& FileName, QObject* Owner, TNotifyEvent
     busy_ = true;
     updateAvailable_ = false;
     replyValid_ = false;
+    failureText_.clear();
     KLogAdd(log_, title_ + " Update self check : Initialization", TKLog::kInfo);
     onDone_ = std::move(OnDone);
     try {
@@ -112,7 +113,10 @@ void TParvoLite::Check(const std::string& FileName, QObject* Owner, TNotifyEvent
 void TParvoLite::RequestDone(THttpClient* Client, THttpRequestKind Kind, int ErrCode) {
     if (!Client || Client != client_.data())
         return;
+    failureText_.clear();
     if (ErrCode != 0 || Kind != THttpRequestKind::Get) {
+        failureText_ =
+            Client->ErrorText().empty() ? "error " + std::to_string(ErrCode) : Client->ErrorText();
         KLogAdd(log_,
                 title_ + " Update self check : Server error (" + std::to_string(ErrCode) + ")",
                 TKLog::kError);
@@ -130,6 +134,11 @@ void TParvoLite::RequestDone(THttpClient* Client, THttpRequestKind Kind, int Err
                         " Cause : " + Client->ReasonPhrase() + ")",
                     TKLog::kVerbose);
         replyValid_ = reply.IsValid();
+        if (!replyValid_)
+            failureText_ =
+                Client->StatusCode() >= 400
+                    ? "HTTP " + std::to_string(Client->StatusCode()) + " " + Client->ReasonPhrase()
+                    : std::string("the reply is not a version number");
         updateAvailable_ = reply.IsNewerThanPair(runningHigh_, runningLow_);
     }
     busy_ = false;

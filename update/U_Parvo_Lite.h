@@ -39,6 +39,9 @@ public:
     bool Busy() const { return busy_; }
     bool UpdateAvailable() const { return updateAvailable_; }
     bool ReplyValid() const { return replyValid_; }
+    // Why the last check found no answer (the server unreachable, a reply that is no version);
+    // empty after a valid reply.
+    const std::string& FailureText() const { return failureText_; }
 
     // The host of the update-check address: CLIPVANE_UPDATE_HOST when set, else MakerHost().
     static std::string UpdateHost();
@@ -61,6 +64,7 @@ private:
     bool busy_ = false;
     bool updateAvailable_ = false;
     bool replyValid_ = false;
+    std::string failureText_;
     TNotifyEvent onDone_;
     uint32_t runningHigh_ = 0;
     uint32_t runningLow_ = 0;

@@ -107,9 +107,9 @@ void TKLog::SaveLocked() {
     }
 }
 
-void TKLog::Open() {
+bool TKLog::Open() {
     Save();
-    DesktopOpenFile(fileName_);
+    return DesktopOpenFile(fileName_);
 }
 
 std::vector<std::string> TKLog::Lines() const {

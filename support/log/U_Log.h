@@ -31,7 +31,8 @@ public:
     // file's folder exists (it is never created here). Errors are swallowed.
     void Save();
     // Save, then hand the file to the desktop (DesktopOpenFile) even when it could not be written.
-    void Open();
+    // False when nothing could open it.
+    bool Open();
 
     std::vector<std::string> Lines() const;
     const std::string& FileName() const { return fileName_; }

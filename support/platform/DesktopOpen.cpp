@@ -22,14 +22,11 @@ void SetDesktopOpenHandler(DesktopOpenHandler Handler) {
     HandlerSlot() = std::move(Handler);
 }
 
-void DesktopOpenFile(const std::string& FileName) {
+bool DesktopOpenFile(const std::string& FileName) {
     DesktopOpenHandler handler;
     {
         std::lock_guard lock(HandlerMutex());
         handler = HandlerSlot();
     }
-    if (handler)
-        handler(FileName);
-    else
-        PlatformDesktopOpen(FileName);
+    return handler ? handler(FileName) : PlatformDesktopOpen(FileName);
 }

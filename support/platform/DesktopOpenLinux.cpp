@@ -11,14 +11,14 @@
 
 extern char** environ;
 
-void PlatformDesktopOpen(const std::string& FileName) {
+bool PlatformDesktopOpen(const std::string& FileName) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
     if (posix_spawn_file_actions_init(&actions) != 0)
-        return;
+        return false;
     if (posix_spawnattr_init(&attr) != 0) {
         posix_spawn_file_actions_destroy(&actions);
-        return;
+        return false;
     }
     // Its own session, default signal handling and no terminal input, so that the viewer
     // outlives us and a Ctrl+C in our terminal does not reach it.
@@ -39,11 +39,12 @@ void PlatformDesktopOpen(const std::string& FileName) {
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
-        return;
+        return false;
     // Reap it whenever it ends, so that no zombie is left behind; we never wait for it here.
     std::thread([pid] {
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }).detach();
+    return true;
 }

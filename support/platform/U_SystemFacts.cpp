@@ -125,6 +125,16 @@ bool Is64BitWindows() {
     return false;
 }
 
+bool Is64BitSystem() {
+    if (sizeof(void*) == 8)
+        return true;
+    utsname names{};
+    if (::uname(&names) != 0)
+        return false;
+    const std::string machine = names.machine;
+    return machine.find("64") != std::string::npos || machine == "s390x";
+}
+
 bool IsBeforeVista() {
     return false;
 }

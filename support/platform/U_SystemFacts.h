@@ -10,6 +10,8 @@
 
 // No WOW64 exists here: false.
 bool Is64BitWindows();
+// Whether the system runs 64-bit programs: this one is, or the kernel's machine is 64-bit.
+bool Is64BitSystem();
 // This is no pre-Vista Windows: false.
 bool IsBeforeVista();
 // Administrator rights mean running with effective user id 0.

@@ -132,6 +132,7 @@ TEST(KLog, MissingFolderAndOpen) {
     SetDesktopOpenHandler([&](const std::string& f) {
         opened.push_back(f);
         existedWhenOpened.push_back(fs::exists(f));
+        return true;
     });
 
     const std::string dir = FreshDir();
