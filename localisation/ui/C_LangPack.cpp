@@ -412,6 +412,7 @@ void TLangList::SetLanguageIndex(int Value) {
     if (!canChange)
         return;
     const int previous = languageIndex_;
+    KeepDesignTexts();
     languageIndex_ = Value;
     if (Autoload)
         SaveChoice();
@@ -500,6 +501,39 @@ void TLangList::SaveChoice() {
                        static_cast<uint32_t>(GetLanguageCode(languageIndex_)));
 }
 
+void TLangList::KeepDesignTexts() {
+    if (!design_.isEmpty() || languageLoaded_ || !root_)
+        return;
+    TLanguageRecord::ComponentList list;
+    TLanguageRecord::CollectComponents(QString(), list, &excludedComps_, root_);
+    for (const auto& [path, component] : list) {
+        for (const auto property : {u"Caption", u"Text", u"Hint", u"Items", u"Lines", u"Font"}) {
+            if (comp::HasProperty(component, property))
+                design_.append({component, QString::fromUtf16(property),
+                                comp::GetProperty(component, property)});
+        }
+    }
+}
+
+void TLangList::SelectOriginal() {
+    bool canChange = true;
+    DoBeforeLanguageSwitch(languageLoaded_ ? GetLanguageCode(languageIndex_) : 0, 0, canChange);
+    if (!canChange)
+        return;
+    for (const TDesignValue& v : design_) {
+        if (v.Component)
+            comp::SetProperty(v.Component, v.Property, v.Value);
+    }
+    languageLoaded_ = false;
+    if (Autoload && !RegKey.isEmpty()) {
+        reg::RegKey key(reg::RegRoot::CurrentUser);
+        if (key.Open(RegKey.toStdString(), reg::access::kAllAccess, true) ==
+            reg::RegStatus::Success)
+            key.WriteDword(objectName().toStdString(), 0);
+    }
+    DoAfterLanguageSwitch();
+}
+
 bool TLangList::RestoreChoice() {
     if (RegKey.isEmpty())
         return false;
@@ -510,6 +544,9 @@ bool TLangList::RestoreChoice() {
         uint32_t code = 0;
         if (key.ReadDword(name, code) != reg::RegStatus::Success)
             throw ERegistryException("Invalid data type for '" + name + "'");
+        // 0 is the program's own texts, chosen as such.
+        if (code == 0)
+            return true;
         const bool selected = SelectByCode(static_cast<int32_t>(code));
         // The remembered language's file was found damaged by the scan: said once, after the
         // language that could be used is in place.

@@ -5,8 +5,10 @@
 #include <QList>
 #include <QLocale>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <cstdint>
 #include <functional>
@@ -110,6 +112,12 @@ public:
 
     void SaveChoice();
     bool RestoreChoice();
+    // Back to the program's own (English) texts, whatever language is in use: asks
+    // BeforeLanguageSwitch, remembers the choice (code 0) and tells AfterLanguageSwitch. The
+    // texts are those the components had before the first language file was applied.
+    void SelectOriginal();
+    // A language file is in use; false for the program's own texts.
+    bool LanguageLoaded() const { return languageLoaded_; }
     bool SelectByCode(int32_t Code);
     bool SelectSystemLanguage();
     void WriteReference();
@@ -142,6 +150,15 @@ private:
     std::unique_ptr<TLanguageRecord> current_;
     QList<TLanguageEntry> languages_;
     QList<TLeftOutFile> leftOut_;
+    // The translatable properties of every component as the program made them: what
+    // SelectOriginal puts back.
+    struct TDesignValue {
+        QPointer<QObject> Component;
+        QString Property;
+        QVariant Value;
+    };
+    QList<TDesignValue> design_;
+    void KeepDesignTexts();
     QStringList excludedComps_;
     QString appDir_;
     bool languageLoaded_ = false;

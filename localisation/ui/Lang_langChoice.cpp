@@ -100,21 +100,30 @@ void TLanguageChoice::SetLanguageList(TLangList* Value) {
     };
 }
 
+int TLanguageChoice::CurrentRow() const {
+    if (!languageList_ || !languageList_->LanguageLoaded())
+        return 0;
+    return languageList_->LanguageIndex() + 1;
+}
+
 void TLanguageChoice::FillList() {
     languageBox_->clear();
     if (!languageList_)
         return;
+    // The program's own texts come first, so that they can always be chosen again.
+    auto* original = new QListWidgetItem(QString::fromLatin1(kOriginalText), languageBox_);
+    original->setData(Qt::UserRole, 0);
     for (const TLangList::TLanguageEntry& entry : languageList_->Languages()) {
         auto* item = new QListWidgetItem(entry.Text, languageBox_);
         item->setData(Qt::UserRole, entry.Code);
     }
-    languageBox_->setCurrentRow(languageList_->LanguageIndex());
+    languageBox_->setCurrentRow(CurrentRow());
 }
 
 void TLanguageChoice::LanguageSwitched(const TNotifyEvent& saved) {
     // A detached chooser still passes the news on.
     if (languageList_)
-        languageBox_->setCurrentRow(languageList_->LanguageIndex());
+        languageBox_->setCurrentRow(CurrentRow());
     if (saved)
         saved(this);
     if (languageList_)
@@ -128,7 +137,11 @@ void TLanguageChoice::ListClick() {
     // Lets the hourglass show before the language file is read.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     try {
-        languageList_->SetLanguageIndex(languageBox_->currentRow());
+        const int row = languageBox_->currentRow();
+        if (row == 0)
+            languageList_->SelectOriginal();
+        else
+            languageList_->SetLanguageIndex(row - 1);
     } catch (const std::exception& error) {
         QApplication::restoreOverrideCursor();
         // A file that failed has left the list.
@@ -162,7 +175,8 @@ void TLanguageChoice::DrawLanguage(QPainter& canvas, int Index, const QRect& Rec
     canvas.fillRect(Rect, brush);
     QImage flag;
     try {
-        languageList_->ReadFlag(languageList_->GetLanguageCode(Index), flag);
+        if (Index > 0)
+            languageList_->ReadFlag(languageList_->GetLanguageCode(Index - 1), flag);
     } catch (const EInvalidGraphic&) {
         return; // a damaged flag ends the entry's drawing
     }

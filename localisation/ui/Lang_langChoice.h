@@ -45,6 +45,10 @@ public:
     // Fills the box again from the list's languages as they are now (without a new scan), with
     // the language in use selected.
     void FillList();
+    // The first row: the program's own texts.
+    static constexpr const char* kOriginalText = "English - original";
+    // The row of the language in use.
+    int CurrentRow() const;
     // Fired after the user has chosen a language.
     TNotifyEvent OnClick;
 

@@ -39,13 +39,14 @@ struct ShownChooser {
 
 } // namespace
 
-TEST(LangChoice, WithoutLanguageFilesTheListAndCaptionStayEmpty) {
+TEST(LangChoice, WithoutLanguageFilesOnlyTheOriginalIsListed) {
     LangEnv env;
     TLangList* list = env.MakeList();
     TLanguageChoice choice;
     choice.SetLanguageList(list);
     list->FirstActivateWith({});
-    EXPECT_EQ(choice.LanguageBox()->count(), 0);
+    ASSERT_EQ(choice.LanguageBox()->count(), 1);
+    EXPECT_EQ(choice.LanguageBox()->item(0)->text(), "English - original");
     EXPECT_EQ(choice.CaptionLabel()->text(), "");
     EXPECT_TRUE(choice.CaptionLabel()->objectName().isEmpty());
     EXPECT_EQ(choice.CaptionLabel()->height(), 16);
@@ -63,17 +64,17 @@ TEST(LangChoice, CaptionAfterStartUpAndAfterAClick) {
 
     ShownChooser shown(list);
     TLanguageChoice* choice = shown.choice.get();
-    ASSERT_EQ(choice->LanguageBox()->count(), 2);
-    EXPECT_EQ(choice->LanguageBox()->item(1)->text(), "Francais [1.2.3.5] - by tests");
+    ASSERT_EQ(choice->LanguageBox()->count(), 3);
+    EXPECT_EQ(choice->LanguageBox()->item(2)->text(), "Francais [1.2.3.5] - by tests");
     EXPECT_EQ(choice->CaptionLabel()->text(), "  Langue");
-    EXPECT_EQ(choice->LanguageBox()->currentRow(), 1);
+    EXPECT_EQ(choice->LanguageBox()->currentRow(), 2);
     // The main window's handler still runs, with the chooser as sender.
     ASSERT_EQ(mainWindowHeard.size(), 1u);
     EXPECT_EQ(mainWindowHeard[0], choice);
 
     std::vector<QObject*> clicked;
     choice->OnClick = [&](QObject* sender) { clicked.push_back(sender); };
-    shown.Click(0);
+    shown.Click(1);
     EXPECT_EQ(list->LanguageIndex(), 0);
     EXPECT_EQ(env.label->text(), "Hello");
     EXPECT_EQ(choice->CaptionLabel()->text(), "Language");
@@ -90,6 +91,17 @@ TEST(LangChoice, CaptionAfterStartUpAndAfterAClick) {
     EXPECT_EQ(list->LanguageIndex(), 1);
     EXPECT_EQ(env.label->text(), "Bonjour");
     EXPECT_EQ(clicked.size(), 2u);
+
+    // The first row puts the program's own texts back, and is remembered as such.
+    shown.Click(0);
+    EXPECT_FALSE(list->LanguageLoaded());
+    EXPECT_EQ(env.label->text(), kDesignText);
+    EXPECT_EQ(choice->LanguageBox()->currentRow(), 0);
+    ASSERT_TRUE(env.StoredCode(stored));
+    EXPECT_EQ(stored, reg::RegValue::Dword(0));
+    TLangList* again = env.MakeList();
+    again->FirstActivateWith({});
+    EXPECT_FALSE(again->LanguageLoaded());
 }
 
 TEST(LangChoice, ARefusedSwitchLeavesTheClickedEntrySelected) {
@@ -102,8 +114,8 @@ TEST(LangChoice, ARefusedSwitchLeavesTheClickedEntrySelected) {
     list->BeforeLanguageSwitch = [](QObject*, int32_t, int32_t, bool& canChange) {
         canChange = false;
     };
-    shown.Click(0);
-    EXPECT_EQ(shown.choice->LanguageBox()->currentRow(), 0);
+    shown.Click(1);
+    EXPECT_EQ(shown.choice->LanguageBox()->currentRow(), 1);
     EXPECT_EQ(list->LanguageIndex(), 1);
     EXPECT_EQ(env.label->text(), "Bonjour");
     EXPECT_EQ(shown.choice->CaptionLabel()->text(), "Langue");
@@ -130,7 +142,7 @@ TEST(LangChoice, FlagsSitTwoPixelsBelowTheRowTop) {
     const QColor base = box->palette().color(QPalette::Active, QPalette::Base);
     ASSERT_NE(base, kCream);
 
-    const QRect row0 = box->visualItemRect(box->item(0));
+    const QRect row0 = box->visualItemRect(box->item(1)); // after the original's row
     EXPECT_EQ(row0.height(), 32);
     const int l = row0.left();
     const int t = row0.top();
@@ -147,7 +159,7 @@ TEST(LangChoice, FlagsSitTwoPixelsBelowTheRowTop) {
         for (int y = t; y < t + 32; ++y)
             ASSERT_EQ(image.pixelColor(x, y), base) << x << "," << y;
 
-    const QRect row1 = box->visualItemRect(box->item(1));
+    const QRect row1 = box->visualItemRect(box->item(2));
     const int t1 = row1.top();
     EXPECT_EQ(t1, t + 32);
     for (int x = l + 3; x <= l + 4; ++x)
@@ -184,7 +196,7 @@ TEST(LangChoice, AttachingTwiceChainsTwiceAndEnds) {
     TLanguageChoice choice;
     choice.SetLanguageList(list);
     choice.SetLanguageList(list);
-    EXPECT_EQ(choice.LanguageBox()->count(), 1);
+    EXPECT_EQ(choice.LanguageBox()->count(), 2);
     list->SetLanguageIndex(0);
     EXPECT_EQ(heard, 1);
     EXPECT_EQ(choice.CaptionLabel()->text(), "  Langue");
@@ -209,7 +221,7 @@ TEST(LangDlg, NamesAndSizes) {
     EXPECT_EQ(dlg.LanguageChoice1->objectName(), "LanguageChoice1");
     EXPECT_EQ(dlg.LanguageChoice1->geometry(), QRect(0, 0, 313, 385));
     EXPECT_EQ(dlg.LanguageChoice1->LanguageList(), list);
-    EXPECT_EQ(dlg.LanguageChoice1->LanguageBox()->count(), 2);
+    EXPECT_EQ(dlg.LanguageChoice1->LanguageBox()->count(), 3);
     EXPECT_EQ(comp::Components(&dlg), QList<QObject*>{dlg.LanguageChoice1});
     EXPECT_EQ(dlg.findChildren<QPushButton*>().size(), 0);
 }
