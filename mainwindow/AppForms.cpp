@@ -10,6 +10,8 @@
 #include "mainwindow/handoff/C2CD.h"
 
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTreeWidget>
 
 TAppForms CreateAppForms(bool PortableImport) {
@@ -28,10 +30,14 @@ TAppForms CreateAppForms(bool PortableImport) {
     forms.FileInfoDlg = new TFileInfoDlg(forms.MainDlg);
     comp::Own(application, forms.FileInfoDlg);
     comp::Own(forms.FileInfoDlg, forms.FileInfoDlg->tv);
+    comp::Own(forms.FileInfoDlg, forms.FileInfoDlg->close_btn);
 
     forms.CutDlg = new TCutDlg(forms.MainDlg);
     comp::Own(application, forms.CutDlg);
     comp::Own(forms.CutDlg, forms.CutDlg->wait_lbl);
+    comp::Own(forms.CutDlg, forms.CutDlg->prog);
+    comp::Own(forms.CutDlg, forms.CutDlg->time_lbl);
+    comp::Own(forms.CutDlg, forms.CutDlg->cancel_btn);
 
     forms.MainDlg->FileInfoDlg = forms.FileInfoDlg;
     forms.MainDlg->CutDlg = forms.CutDlg;

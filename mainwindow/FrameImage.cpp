@@ -3,6 +3,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 TFrameImage::TFrameImage(QWidget* Parent) : QWidget(Parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -14,13 +17,32 @@ void TFrameImage::SetPicture(const QImage& Picture) {
     update();
 }
 
+QSize TFrameImage::DisplaySize() const {
+    if (shown_.isNull())
+        return QSize();
+    const int across = shown_.dotsPerMeterX();
+    const int down = shown_.dotsPerMeterY();
+    if (across <= 0 || down <= 0 || across == down)
+        return shown_.size();
+    // A wide pixel is one with fewer of them to the metre across than down.
+    const double width = static_cast<double>(shown_.width()) * down / across;
+    return QSize(std::max(1, static_cast<int>(std::lround(width))), shown_.height());
+}
+
+QRect TFrameImage::PictureRect() const {
+    const QSize display = DisplaySize();
+    if (display.isEmpty())
+        return QRect();
+    const QSize fitted = display.scaled(size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+}
+
 void TFrameImage::paintEvent(QPaintEvent* Event) {
     Q_UNUSED(Event);
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
     if (shown_.isNull())
         return;
-    // Stretched to the whole area, as the frame is shown whatever the window's proportions.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(rect(), shown_);
+    p.drawImage(PictureRect(), shown_);
 }

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -133,4 +134,14 @@ void TSeekBar::paintEvent(QPaintEvent* Event) {
         opt.state |= QStyle::State_Sunken;
     }
     style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
+}
+
+void TSeekBar::wheelEvent(QWheelEvent* Event) {
+    wheelRest_ += Event->angleDelta().y() + Event->angleDelta().x();
+    const int notches = wheelRest_ / 120;
+    wheelRest_ -= notches * 120;
+    // Up and right move toward the end, as the arrows do.
+    if (notches != 0)
+        setValue(value() + (invertedControls() ? -notches : notches));
+    Event->accept();
 }

@@ -35,11 +35,14 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
     void keyReleaseEvent(QKeyEvent* Event) override;
     void mousePressEvent(QMouseEvent* Event) override;
+    // One frame a notch, whatever the desktop's scroll step.
+    void wheelEvent(QWheelEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
 
 private:
     int selectionStart_ = 0;
     int selectionEnd_ = 0;
+    int wheelRest_ = 0; // eighths of a degree not yet a whole notch
 
     int PixelOf(int Value) const;
 };

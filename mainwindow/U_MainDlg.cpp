@@ -9,10 +9,11 @@
 #include "localisation/ui/C_LangRecord.h"
 #include "localisation/ui/C_TextStorageComponent.h"
 #include "localisation/ui/ComponentModel.h"
+#include "mainwindow/FrameImage.h"
 #include "mainwindow/SeekBar.h"
 #include "mainwindow/U_DragDrop.h"
 #include "mainwindow/dialogs/U_MsgDlg.h"
-#include "mainwindow/handoff/WebLinks.h"
+#include "mainwindow/handoff/XolTools.h"
 #include "support/files/U_TobrelUtils.h"
 #include "support/log/U_Log.h"
 #include "support/platform/ShellAssociation.h"
@@ -34,6 +35,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <exception>
 
 // The pictures live in this static library; naming them here links them into the program.
@@ -75,20 +77,31 @@ TMainDlg::TMainDlg(QWidget* Parent, bool PortableImport) : QMainWindow(Parent) {
     comp::Own(this, Langue);
     ConnectControls();
     relay_ = new TProgressRelay([this](uint8_t Percent) { SetProgressPosition(Percent); }, this);
+    qApp->installEventFilter(this);
 
-    // The form's client area is 499 x 569 below its menu; it is also the smallest size.
-    const QSize client(499, 569 + MainMenu1->sizeHint().height());
-    setMinimumSize(client);
-    resize(client);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.left() + (area.width() - client.width()) / 2,
-             area.top() + (area.height() - client.height()) / 2);
-    }
+    PlaceOnScreen();
     setTabOrder(bar, start_btn);
     bar->setFocus();
     if (PortableImport)
         FormCreate();
+}
+
+void TMainDlg::PlaceOnScreen() {
+    // The layout keeps the window at least as large as its controls need, in whatever language;
+    // the picture keeps room enough to judge a cut.
+    img->setMinimumSize(160, 90);
+    const QSize smallest = minimumSizeHint();
+    // The form's client area is 499 x 569 below its menu, as long as the screen has room for it
+    // with the window's frame.
+    QSize first = QSize(499, 569 + MainMenu1->sizeHint().height()).expandedTo(smallest);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize frame(16, 48); // a title bar and borders, before the window manager says
+        first = first.boundedTo(area.size() - frame).expandedTo(smallest);
+        move(area.left() + std::max(0, (area.width() - first.width() - frame.width()) / 2),
+             area.top() + std::max(0, (area.height() - first.height() - frame.height()) / 2));
+    }
+    resize(first);
 }
 
 TMainDlg::~TMainDlg() {
@@ -142,6 +155,19 @@ QString TMainDlg::Translate(const QString& Key) const {
     return Ts_Main->Translate(Key);
 }
 
+QString TMainDlg::TranslateWith(const QString& Key, const QStringList& Args) const {
+    QString text = Translate(Key);
+    qsizetype from = 0;
+    for (const QString& arg : Args) {
+        const qsizetype at = text.indexOf(QStringLiteral("%s"), from);
+        if (at < 0)
+            break;
+        text.replace(at, 2, arg);
+        from = at + arg.size();
+    }
+    return text;
+}
+
 QString TMainDlg::BaseCaption() {
     const std::string exe = QCoreApplication::applicationFilePath().toStdString();
     return QCoreApplication::applicationName() + QStringLiteral(" v") +
@@ -172,7 +198,7 @@ void TMainDlg::AppEvtActivate() {
     Log->Add(exe, TKLog::kInfo);
     Log->Add(windowTitle().toStdString(), TKLog::kInfo);
     Log->Add(LinuxVersionLine(), TKLog::kInfo);
-    Log->Add("64Bits : " + YesNo(Is64BitWindows()), TKLog::kInfo);
+    Log->Add("64Bits : " + YesNo(Is64BitSystem()), TKLog::kInfo);
     Log->Add("Administrator : " + YesNo(IsAdministrator()), TKLog::kInfo);
     if (!CommandLine.isEmpty()) {
         Log->Add(CommandLine.first().toStdString(), TKLog::kInfo);
@@ -261,23 +287,30 @@ void TMainDlg::Exit1Click() {
     close();
 }
 
+void TMainDlg::HandOff(const QString& Target, bool Taken) {
+    if (Taken)
+        return;
+    KLogAdd(Log.get(), "Nothing could open " + Target.toStdString(), TKLog::kError);
+    ReportHandOff(this, Target, false, [this](const QString& Text) { return Translate(Text); });
+}
+
 void TMainDlg::Help1Click() {
-    OpenWithShell(HelpUrl());
+    HandOff(HelpUrl(), OpenWithShell(HelpUrl()));
 }
 
 void TMainDlg::Openlogfile1Click() {
     if (Log)
-        Log->Open();
+        HandOff(QString::fromStdString(Log->FileName()), Log->Open());
 }
 
 void TMainDlg::BugreportFeaturerequestKnownissues1Click() {
-    OpenWithShellOwned(this, BugTrackerUrl());
+    HandOff(BugTrackerUrl(), OpenWithShellOwned(this, BugTrackerUrl()));
 }
 
 void TMainDlg::ChangeLog1Click() {
-    OpenWithShellOwned(this, ChangeLogUrl());
+    HandOff(ChangeLogUrl(), OpenWithShellOwned(this, ChangeLogUrl()));
 }
 
 void TMainDlg::logo_btnClick() {
-    OpenWithShellOwned(this, SoftwareCatalogueUrl());
+    HandOff(SoftwareCatalogueUrl(), OpenWithShellOwned(this, SoftwareCatalogueUrl()));
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,9 +46,6 @@ class TSeekBar;
 class TTextStorageComponent;
 class TWideOpenDialog;
 class TWideSaveDialog;
-
-// The bar's fixed range once a file is loaded.
-inline constexpr int kBarMaximum = 10000;
 
 // The seek bar's hint for frame Frame (from 0) of FrameCount frames of MsPerFrame milliseconds:
 // two lines, frame number and time, each "current / total".
@@ -152,11 +150,14 @@ public:
     QAction* BugreportFeaturerequestKnownissues1 = nullptr;
     QAction* ChangeLog1 = nullptr;
     QAction* About1 = nullptr;
+    QAction* Keys1 = nullptr;
 
     // Text of status panel Index (0 to 3): file name, resolution, time, modifier hint.
     QString StatusPanel(int Index) const;
     // The message table's text for an English design-time text.
     QString Translate(const QString& Key) const;
+    // The same with each "%s" replaced by the next of Args, in order.
+    QString TranslateWith(const QString& Key, const QStringList& Args) const;
     // The title, " v" and the executable's file version.
     static QString BaseCaption();
 
@@ -187,6 +188,8 @@ public:
     void Checkforupdate1Click();
     void UpdateCheckDone();
     void About1Click();
+    // Lists every key of the window.
+    void Keys1Click();
 
     // ---- Association, drops, hand-offs ----
     void UpdateAssociationMenu();
@@ -238,6 +241,8 @@ public:
     void BugreportFeaturerequestKnownissues1Click();
     void ChangeLog1Click();
     void logo_btnClick();
+    // Says so when nothing on the system took Target (a web page, a file).
+    void HandOff(const QString& Target, bool Taken);
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -247,14 +252,26 @@ private:
     QLabel* Panels[4] = {};
     // Holds error_img, error_lbl and check_btn, so that they show and hide together.
     QWidget* errorBox_ = nullptr;
+    // Why the frame cannot be shown, under error_lbl.
+    QLabel* errorReason_ = nullptr;
     TExtractThd* audioWorker_ = nullptr;
     // Asked for while an audio extraction ran; done when it ends.
     QString pendingLoad_;
     bool closeWhenDone_ = false;
     bool activated_ = false;
     bool settingsFailureShown_ = false;
+    // "Beginning" and "End" were pressed since the file was loaded.
+    bool beginMarked_ = false;
+    bool endMarked_ = false;
+    // Where the last file was saved, for the next save dialog.
+    QString lastSaveFolder_;
+    // A message about the last command, shown in the fourth panel while no key hint is.
+    QString lastMessage_;
     // Said before the log existed; written to it once it does.
     std::vector<std::string> earlyLogLines_;
+
+    // A smallest size that keeps the controls usable; a first size and place on the screen.
+    void PlaceOnScreen();
 
     // U_MainDlgForm.cpp
     void CreateControls();
@@ -271,7 +288,15 @@ private:
     // U_MainDlgNavigation.cpp
     bool SourceValid() const;
     int32_t FrameUnderBar() const;
+    // A file that cannot be opened: named, with the cause in words and the engine's after.
+    void ReportUnopened(const QString& ShortName, const std::exception& Error);
+    // Nothing loaded that can be shown or cut: empty picture, controls off.
+    void ShowUnusable();
     void RunSeekCommand(int Key, Qt::KeyboardModifier Modifier);
+
+    // The fourth panel: the hint of the one modifier held, else the last command's message.
+    void RefreshModifierHint(Qt::KeyboardModifiers Held, bool Pressed);
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
     // U_MainDlgOptions.cpp
     // A language file that cannot be used: said once, naming the file, and logged.
@@ -280,6 +305,14 @@ private:
     void ReportSettingsWriteFailure(const std::string& Message);
 
     // U_MainDlgCommands.cpp
+    // Refuses a save without both marks, or with the end before the beginning, saying why.
+    bool RangeReady();
+    // The save dialog's folder (the last one saved to, else the source's) and name.
+    void SuggestSaveName(TWideSaveDialog* Dialog, const QString& Name);
+    // The marks and the frame as they were before a cut that did not complete.
+    void RestoreMarks(int32_t Begin, int32_t End, int32_t Frame);
+    // Shows Text in the fourth panel until a key hint takes its place.
+    void SayDone(const QString& Text);
     void SetJobControls(bool Enabled);
     bool ConfirmOverwrite(const QString& FileName);
     bool IsSourceName(const QString& FileName) const;

@@ -47,23 +47,74 @@ void TMainDlg::start_btnClick() {
     if (!SourceValid())
         return;
     BeginFrame = Extractor->CutStartFrame(CurrentFrame);
+    beginMarked_ = true;
     bar->SetSelStart(FrameToBar(BeginFrame, Extractor->FrameCount(), bar->maximum()));
     // The mark the user set is not where the output will begin: say where it does.
-    if (BeginFrame != CurrentFrame) {
-        QString text = Translate(
-            QStringLiteral("The cut starts at frame %s, the key frame %s frames before the mark."));
-        text.replace(text.indexOf(QStringLiteral("%s")), 2, QString::number(BeginFrame + 1));
-        text.replace(text.indexOf(QStringLiteral("%s")), 2,
-                     QString::number(CurrentFrame - BeginFrame));
-        SetPanel(3, text);
-    }
+    SayDone(BeginFrame == CurrentFrame
+                ? QString()
+                : TranslateWith(QStringLiteral("The cut starts at frame %s, the key frame %s "
+                                               "frames before the mark."),
+                                {QString::number(BeginFrame + 1),
+                                 QString::number(CurrentFrame - BeginFrame)}));
+    // The arrows go on stepping through frames.
+    bar->setFocus();
 }
 
 void TMainDlg::end_btnClick() {
     if (!SourceValid())
         return;
     EndFrame = CurrentFrame;
+    endMarked_ = true;
     bar->SetSelEnd(FrameToBar(EndFrame, Extractor->FrameCount(), bar->maximum()));
+    bar->setFocus();
+}
+
+bool TMainDlg::RangeReady() {
+    if (!beginMarked_ || !endMarked_) {
+        const QString missing =
+            !beginMarked_ && !endMarked_
+                ? QStringLiteral("Mark the beginning and the end of the sequence first "
+                                 "(\"Beginning\", \"End\").")
+            : !beginMarked_
+                ? QStringLiteral("Mark the beginning of the sequence first (\"Beginning\").")
+                : QStringLiteral("Mark the end of the sequence first (\"End\").");
+        ShowMessage(Translate(missing));
+        return false;
+    }
+    // Saved as it stands this would be an empty file.
+    if (EndFrame < BeginFrame) {
+        ShowMessage(Translate(QStringLiteral(
+            "The end mark lies before the beginning mark. Mark the end after the beginning.")));
+        return false;
+    }
+    if (EndFrame == BeginFrame) {
+        ShowMessage(Translate(QStringLiteral("The beginning and the end are on the same frame. "
+                                             "Mark the end after the beginning.")));
+        return false;
+    }
+    return true;
+}
+
+void TMainDlg::SuggestSaveName(TWideSaveDialog* Dialog, const QString& Name) {
+    const QFileInfo source(QString::fromStdString(Extractor->FileName));
+    Dialog->SetInitialDir(lastSaveFolder_.isEmpty() ? source.absolutePath() : lastSaveFolder_);
+    Dialog->SetFileName(Name);
+}
+
+void TMainDlg::RestoreMarks(int32_t Begin, int32_t End, int32_t Frame) {
+    if (!SourceValid())
+        return;
+    BeginFrame = Begin;
+    EndFrame = End;
+    beginMarked_ = endMarked_ = true;
+    bar->SetSelStart(FrameToBar(BeginFrame, Extractor->FrameCount(), bar->maximum()));
+    bar->SetSelEnd(FrameToBar(EndFrame, Extractor->FrameCount(), bar->maximum()));
+    GotoFrame(Frame, false);
+}
+
+void TMainDlg::SayDone(const QString& Text) {
+    lastMessage_ = Text;
+    SetPanel(3, Text);
 }
 
 bool TMainDlg::IsSourceName(const QString& FileName) const {
@@ -90,8 +141,13 @@ void TMainDlg::ReportFailure(const QString& EngineMessage) {
 }
 
 void TMainDlg::commit_btnClick() {
-    if (!SourceValid() || !CutDlg || bar->SelStart() == bar->SelEnd())
+    if (!SourceValid() || !CutDlg || !RangeReady())
         return;
+    const QString base = QFileInfo(QString::fromStdString(Extractor->FileName)).completeBaseName();
+    SuggestSaveName(JSDAvi, QStringLiteral("%1-%2-%3.avi")
+                                .arg(base)
+                                .arg(int64_t{BeginFrame} + 1)
+                                .arg(int64_t{EndFrame} + 1));
     if (!JSDAvi->Execute())
         return;
     const QString name = JSDAvi->FileName();
@@ -118,24 +174,43 @@ void TMainDlg::commit_btnClick() {
     CutDlg->Extractor = Extractor.get();
     CutDlg->FirstFrame = BeginFrame;
     CutDlg->LastFrame = EndFrame;
+    CutDlg->TimeLeftText = Translate(QStringLiteral("%s - about %s left"));
+    // Nothing behind the dialog acts on the source while the cut reads it.
+    SetJobControls(false);
+    const int32_t frame = CurrentFrame;
     CutDlg->Run();
     const bool failed = CutDlg->LastFailed();
     const QString source = QString::fromStdString(Extractor->FileName);
     Extractor->Close();
     ExtractionDone();
+    lastSaveFolder_ = QFileInfo(name).absolutePath();
     if (failed) {
         // What was written is not the sequence asked for: drop it and stay on the source.
-        ReportFailure(CutDlg->LastError());
+        const bool cancelled = CutDlg->LastCancelled();
+        if (cancelled)
+            KLogAdd(Log.get(), "Cut cancelled", TKLog::kInfo);
+        else
+            ReportFailure(CutDlg->LastError());
         QFile::remove(name);
         LoadFile(source);
+        RestoreMarks(CutDlg->FirstFrame, CutDlg->LastFrame, frame);
+        if (cancelled)
+            SayDone(TranslateWith(QStringLiteral("The cut was cancelled; %s is unchanged."),
+                                  {QFileInfo(source).fileName()}));
+        if (CutDlg->QuitAsked())
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         return;
     }
     LoadFile(name);
+    SayDone(TranslateWith(QStringLiteral("Saved %s"), {name}));
 }
 
 void TMainDlg::audio_btnClick() {
     if (!SourceValid() || ExtractingAudio())
         return;
+    SuggestSaveName(JSDSound,
+                    QFileInfo(QString::fromStdString(Extractor->FileName)).completeBaseName() +
+                        QStringLiteral(".mp3"));
     if (!JSDSound->Execute())
         return;
     const QString name = JSDSound->FileName();
@@ -157,9 +232,13 @@ void TMainDlg::AudioDone(TJobThd* Sender) {
     audioWorker_ = nullptr;
     const bool failed = Sender->Failed();
     ExtractionDone();
+    const QString written = QString::fromStdString(static_cast<TExtractThd*>(Sender)->OutputName);
+    lastSaveFolder_ = QFileInfo(written).absolutePath();
     if (failed) {
         ReportFailure(Sender->ErrorMessage());
-        QFile::remove(QString::fromStdString(static_cast<TExtractThd*>(Sender)->OutputName));
+        QFile::remove(written);
+    } else {
+        SayDone(TranslateWith(QStringLiteral("Saved %s"), {written}));
     }
     if (closeWhenDone_) {
         closeWhenDone_ = false;
@@ -173,6 +252,10 @@ void TMainDlg::AudioDone(TJobThd* Sender) {
 void TMainDlg::picture_btnClick() {
     if (!SourceValid())
         return;
+    SuggestSaveName(
+        JSDPic, QStringLiteral("%1-%2.bmp")
+                    .arg(QFileInfo(QString::fromStdString(Extractor->FileName)).completeBaseName())
+                    .arg(int64_t{CurrentFrame} + 1));
     if (!JSDPic->Execute())
         return;
     const QString name = JSDPic->FileName();
@@ -181,8 +264,10 @@ void TMainDlg::picture_btnClick() {
     KLogAdd(Log.get(), "Extracting picture to : " + name.toStdString(), TKLog::kInfo);
     if (PictureFormatOf(name.toStdString()) == TPictureFormat::None || img->Picture().isNull())
         return;
+    lastSaveFolder_ = QFileInfo(name).absolutePath();
     try {
         SavePicture(name.toStdString(), BitmapOf(img->Picture()));
+        SayDone(TranslateWith(QStringLiteral("Saved %s"), {name}));
     } catch (const std::exception& e) {
         ReportFailure(QString::fromStdString(DescribeError(e)));
     }
@@ -210,4 +295,6 @@ void TMainDlg::ShowProgress(uint8_t Percent) {
 
 void TMainDlg::SetProgressPosition(uint8_t Percent) {
     pb->setValue(Percent);
+    if (CutDlg && CutDlg->Busy)
+        CutDlg->SetProgress(Percent);
 }

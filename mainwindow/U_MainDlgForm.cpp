@@ -26,6 +26,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // One line of the main menu. Level 0 is a menu of the bar, 1 an item of it (or a sub-menu when
@@ -45,10 +48,20 @@ template <typename W> W* Named(W* Widget, const char* Name) {
     return Widget;
 }
 
+// At least 84 pixels wide, and never narrower than its caption in the language in use: a
+// minimum width of its own would let a layout cut a long translation.
+class TCommandButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+    QSize sizeHint() const override {
+        const QSize hint = QPushButton::sizeHint();
+        return {std::max(hint.width(), 84), hint.height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 QPushButton* MakeButton(const char* Name, const char* Caption, QWidget* Parent) {
-    auto* b = Named(new QPushButton(QString::fromUtf8(Caption), Parent), Name);
-    b->setMinimumWidth(84);
-    return b;
+    return Named(new TCommandButton(QString::fromUtf8(Caption), Parent), Name);
 }
 
 } // namespace
@@ -134,10 +147,14 @@ QWidget* TMainDlg::CreateImageArea() {
     error_lbl =
         Named(new QLabel(QStringLiteral("Unable to extract frame"), errorBox_), "error_lbl");
     error_lbl->setAlignment(Qt::AlignCenter);
+    errorReason_ = new QLabel(errorBox_);
+    errorReason_->setAlignment(Qt::AlignCenter);
+    errorReason_->setWordWrap(true);
     check_btn = MakeButton("check_btn", "Check Video Codecs", errorBox_);
     beneath->addStretch(1);
     beneath->addWidget(error_img, 0, Qt::AlignHCenter);
     beneath->addWidget(error_lbl, 0, Qt::AlignHCenter);
+    beneath->addWidget(errorReason_);
     beneath->addWidget(check_btn, 0, Qt::AlignHCenter);
     beneath->addStretch(1);
     stack->addWidget(errorBox_, 1);
@@ -174,13 +191,23 @@ QWidget* TMainDlg::CreateCommandRow() {
 
 void TMainDlg::CreateStatusBar() {
     statbar = Named(new QStatusBar(this), "statbar");
-    static constexpr int kWidths[4] = {200, 70, 100, 50};
+    // Widths from the font, so that what a panel holds fits at any scale: a file name, the
+    // largest resolution, the longest time; the last panel (hints and messages) takes the rest.
+    const QFontMetrics metrics(statbar->font());
+    const int pad = metrics.horizontalAdvance(QLatin1Char('0')) * 2;
+    const int widths[3] = {metrics.horizontalAdvance(QLatin1Char('0')) * 24,
+                           metrics.horizontalAdvance(QStringLiteral("00000x00000")) + pad,
+                           metrics.horizontalAdvance(QStringLiteral("000:00:00")) + pad};
     for (int i = 0; i < 4; ++i) {
         Panels[i] = new QLabel(statbar);
-        Panels[i]->setFixedWidth(kWidths[i]);
         Panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         Panels[i]->setTextFormat(Qt::PlainText);
-        statbar->addWidget(Panels[i]);
+        if (i < 3)
+            Panels[i]->setFixedWidth(widths[i]);
+        else
+            Panels[i]->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("Begin/End")) +
+                                       pad);
+        statbar->addWidget(Panels[i], i < 3 ? 0 : 1);
     }
     setStatusBar(statbar);
 }
@@ -193,21 +220,21 @@ void TMainDlg::CreateMenu() {
         {1, "Properties1", "Properties", "", &M::Properties1, &M::Properties1Click, false},
         {1, "Exit1", "Exit", "Ctrl+Q", &M::Exit1, &M::Exit1Click, false},
         {0, "Navigation1", "Navigation", "", nullptr, nullptr, false},
-        {1, "Beginning1", "Beginning", "", &M::Beginning1, &M::Beginning1Click, false},
-        {1, "End1", "End", "", &M::End1, &M::End1Click, false},
+        {1, "Beginning1", "Beginning", "Ctrl+Left", &M::Beginning1, &M::Beginning1Click, false},
+        {1, "End1", "End", "Ctrl+Right", &M::End1, &M::End1Click, false},
         {1, "N1", "-", "", nullptr, nullptr, false},
-        {1, "NextFrame1", "Next Frame", "", &M::NextFrame1, &M::NextFrame1Click, false},
-        {1, "PreviousFrame1", "Previous Frame", "", &M::PreviousFrame1, &M::PreviousFrame1Click,
+        {1, "NextFrame1", "Next Frame", "Right", &M::NextFrame1, &M::NextFrame1Click, false},
+        {1, "PreviousFrame1", "Previous Frame", "Left", &M::PreviousFrame1, &M::PreviousFrame1Click,
          false},
         {1, "N2", "-", "", nullptr, nullptr, false},
-        {1, "N50FramesForward1", "50 Frames Forward", "", &M::N50FramesForward1,
+        {1, "N50FramesForward1", "50 Frames Forward", "Alt+Right", &M::N50FramesForward1,
          &M::N50FramesForward1Click, false},
-        {1, "N50FramesBackward1", "50 Frames Backward", "", &M::N50FramesBackward1,
+        {1, "N50FramesBackward1", "50 Frames Backward", "Alt+Left", &M::N50FramesBackward1,
          &M::N50FramesBackward1Click, false},
         {1, "N3", "-", "", nullptr, nullptr, false},
-        {1, "NextKeyFrame1", "Next Key Frame", "", &M::NextKeyFrame1, &M::NextKeyFrame1Click,
-         false},
-        {1, "PreviousKeyFrame1", "Previous Key Frame", "", &M::PreviousKeyFrame1,
+        {1, "NextKeyFrame1", "Next Key Frame", "Shift+Right", &M::NextKeyFrame1,
+         &M::NextKeyFrame1Click, false},
+        {1, "PreviousKeyFrame1", "Previous Key Frame", "Shift+Left", &M::PreviousKeyFrame1,
          &M::PreviousKeyFrame1Click, false},
         {0, "BurnDVD1", "Burn / DVD", "", nullptr, nullptr, false},
         {1, "BurntoCD1", "Burn to CD", "", &M::BurntoCD1, &M::BurntoCD1Click, false},
@@ -232,6 +259,7 @@ void TMainDlg::CreateMenu() {
         {1, "ChangeLog1", "Change Log", "", &M::ChangeLog1, &M::ChangeLog1Click, false},
         {1, "N7", "-", "", nullptr, nullptr, false},
         {1, "About1", "About...", "Ctrl+B", &M::About1, &M::About1Click, false},
+        {1, "Keys1", "Keyboard shortcuts...", "Ctrl+F1", &M::Keys1, &M::Keys1Click, false},
     };
 
     MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
@@ -252,8 +280,15 @@ void TMainDlg::CreateMenu() {
             QAction* action =
                 caption == QLatin1String("-") ? into->addSeparator() : into->addAction(caption);
             Named(action, line.Name);
-            if (*line.Shortcut)
+            if (*line.Shortcut) {
                 action->setShortcut(QKeySequence(QString::fromLatin1(line.Shortcut)));
+                // The plain arrows belong to the seek bar (and to lists and fields): shown in
+                // the menu, but not taken from whatever has the focus.
+                if (std::strchr(line.Shortcut, '+') == nullptr &&
+                    (std::strcmp(line.Shortcut, "Left") == 0 ||
+                     std::strcmp(line.Shortcut, "Right") == 0))
+                    action->setShortcutContext(Qt::WidgetShortcut);
+            }
             if (line.Field)
                 this->*line.Field = action;
             if (line.Handler)
@@ -320,6 +355,8 @@ void TMainDlg::ConnectControls() {
 
 void TMainDlg::SetPanel(int Index, const QString& Text) {
     Panels[Index]->setText(Text);
+    // A long file name or message is cut at the panel's edge; its hint shows it whole.
+    Panels[Index]->setToolTip(Text);
 }
 
 QString TMainDlg::StatusPanel(int Index) const {

@@ -2,6 +2,7 @@
 // preview, the navigation commands and their keys, and the properties command.
 #include "mainwindow/U_MainDlg.h"
 
+#include "engine/avi/EngineErrors.h"
 #include "engine/jobs/U_AVIExtractor.h"
 #include "engine/ui/U_FileInfoDlg.h"
 #include "engine/ui/U_PictureExtractThd.h"
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <system_error>
 
 namespace {
 
@@ -48,6 +50,18 @@ Qt::KeyboardModifiers HeldModifiers(const QKeyEvent* Event, bool Pressed) {
     if (own != Qt::NoModifier)
         held.setFlag(own, Pressed);
     return held;
+}
+
+// The one modifier held; NoModifier when none or several are.
+Qt::KeyboardModifier OnlyModifier(Qt::KeyboardModifiers Held) {
+    Qt::KeyboardModifier only = Qt::NoModifier;
+    int count = 0;
+    for (const Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::AltModifier, Qt::ControlModifier})
+        if (Held.testFlag(m)) {
+            only = m;
+            ++count;
+        }
+    return count == 1 ? only : Qt::NoModifier;
 }
 
 const char* HintOf(Qt::KeyboardModifier Modifier) {
@@ -82,6 +96,43 @@ bool TMainDlg::SourceValid() const {
     return Extractor && Extractor->Valid;
 }
 
+void TMainDlg::ReportUnopened(const QString& ShortName, const std::exception& Error) {
+    const std::string engine = DescribeError(Error);
+    KLogAdd(Log.get(), "Unable to open file : " + engine, TKLog::kError);
+    QString reason;
+    const auto* avi = dynamic_cast<const EAssertionFailed*>(&Error);
+    if (avi && avi->SystemError() != 0)
+        reason = QString::fromStdString(std::generic_category().message(avi->SystemError()));
+    else if (avi && avi->Result() == AVIERR_BADFORMAT)
+        reason = Translate(QStringLiteral("it is not an AVI file, or its headers are damaged"));
+    else if (avi && avi->Result() == AVIERR_FILEREAD)
+        reason = Translate(QStringLiteral("it could not be read"));
+    else if (avi && avi->Result() == AVIERR_MEMORY)
+        reason = Translate(QStringLiteral("it holds far more chunks than any video does"));
+    // The engine's own words follow, for a report.
+    reason = reason.isEmpty() ? QString::fromStdString(engine)
+                              : reason + QStringLiteral(" (") + QString::fromLatin1(Error.what()) +
+                                    QLatin1Char(')');
+    ShowMessage(TranslateWith(QStringLiteral("%s cannot be opened: %s"), {ShortName, reason}));
+}
+
+void TMainDlg::ShowUnusable() {
+    setWindowTitle(BaseCaption());
+    bar->setRange(0, 0);
+    bar->SetSelStart(0);
+    bar->SetSelEnd(0);
+    CurrentFrame = BeginFrame = EndFrame = 0;
+    beginMarked_ = endMarked_ = false;
+    for (int i = 0; i < 3; ++i)
+        SetPanel(i, QString());
+    SayDone(QString());
+    img->setVisible(true);
+    errorBox_->setVisible(false);
+    for (QPushButton* b : {picture_btn, commit_btn, start_btn, end_btn, audio_btn})
+        b->setEnabled(false);
+    Properties1->setEnabled(false);
+}
+
 int32_t TMainDlg::FrameUnderBar() const {
     return BarToFrame(bar->value(), Extractor ? Extractor->FrameCount() : 0, bar->maximum());
 }
@@ -96,9 +147,11 @@ void TMainDlg::LoadFile(const QString& FileName) {
     }
     const std::string name = FileName.toStdString();
     KLogAdd(Log.get(), "Loading : " + name, TKLog::kInfo);
+    const QString shortName = QFileInfo(FileName).fileName();
     if (QString::fromStdString(WideExtractFileExt(name, true))
             .compare(QStringLiteral("avi"), Qt::CaseInsensitive) != 0) {
-        ShowMessage(Translate(QStringLiteral("Invalid file type")));
+        ShowMessage(TranslateWith(QStringLiteral("%s cannot be opened: %s"),
+                                  {shortName, Translate(QStringLiteral("Invalid file type"))}));
         return;
     }
     img->Clear();
@@ -106,20 +159,34 @@ void TMainDlg::LoadFile(const QString& FileName) {
         return;
     try {
         Extractor->Open(name);
-    } catch (const std::exception&) {
-        ShowMessage(Translate(QStringLiteral("Unable to open file")));
-        KLogAdd(Log.get(), "Unable to open file", TKLog::kError);
+    } catch (const std::exception& e) {
+        // The file shown before was closed on the way.
+        ShowUnusable();
+        ReportUnopened(shortName, e);
         return;
     }
-    const QString shortName = QFileInfo(FileName).fileName();
+    if (!Extractor->Valid) {
+        // Audio alone, or no stream at all: nothing here can be shown or cut.
+        ShowUnusable();
+        ShowMessage(TranslateWith(
+            QStringLiteral("%s holds no video stream: there is nothing to cut or show."),
+            {shortName}));
+        return;
+    }
     setWindowTitle(BaseCaption() + QStringLiteral(" (") + shortName + QLatin1Char(')'));
-    bar->setRange(0, kBarMaximum);
-    bar->setTickInterval(kBarMaximum / 10);
+    // One bar position per frame: the arrows step a frame, the page keys 50, as the wheel one.
+    const int32_t frames = Extractor->FrameCount();
+    bar->setRange(0, std::max(frames - 1, 0));
+    bar->setSingleStep(1);
+    bar->setPageStep(50);
+    bar->setTickInterval(std::max(frames / 10, 1));
     bar->SetSelStart(0);
     bar->SetSelEnd(0);
     bar->setValue(0);
     barChange();
     BeginFrame = EndFrame = CurrentFrame = 0;
+    beginMarked_ = endMarked_ = false;
+    SayDone(QString());
     SetPanel(0, shortName);
     SetPanel(1, QStringLiteral("%1x%2").arg(Extractor->FrameWidth()).arg(Extractor->FrameHeight()));
     audio_btn->setEnabled(Extractor->IsMP3 && Extractor->AudioReadable);
@@ -150,7 +217,7 @@ void TMainDlg::MoveCursor(int32_t Delta) {
 }
 
 void TMainDlg::barChange() {
-    if (!SourceValid() || bar->maximum() == 0)
+    if (!SourceValid())
         return;
     PendingFrame = 0;
     GotoFrame(FrameUnderBar(), true);
@@ -183,10 +250,19 @@ void TMainDlg::ShowFrame(bool FrameReady, const QImage& Image) {
         for (QPushButton* b : {picture_btn, commit_btn, start_btn, end_btn})
             b->setEnabled(FrameReady);
     }
-    if (FrameReady)
+    if (FrameReady) {
         img->SetPicture(Image);
-    else
-        img->Clear();
+        return;
+    }
+    img->Clear();
+    // Only a missing decoder is the codec tool's business; damaged data is not.
+    const bool decodable = Extractor && Extractor->VideoDecodable;
+    errorReason_->setText(
+        decodable ? Translate(QStringLiteral("This frame's data cannot be decoded."))
+                  : TranslateWith(
+                        QStringLiteral("No decoder on this system reads the video (%s)."),
+                        {Extractor ? QString::fromStdString(Extractor->VideoCode) : QString()}));
+    check_btn->setVisible(!decodable);
 }
 
 void TMainDlg::RunSeekCommand(int Key, Qt::KeyboardModifier Modifier) {
@@ -208,28 +284,51 @@ void TMainDlg::RunSeekCommand(int Key, Qt::KeyboardModifier Modifier) {
 
 void TMainDlg::barKeyDown(QKeyEvent* Event, bool& Handled) {
     const Qt::KeyboardModifiers held = HeldModifiers(Event, true);
-    Qt::KeyboardModifier only = Qt::NoModifier;
-    int count = 0;
-    for (const Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::AltModifier, Qt::ControlModifier})
-        if (held.testFlag(m)) {
-            only = m;
-            ++count;
-        }
-    if (count != 1)
-        return;
-    SetPanel(3, Translate(QString::fromLatin1(HintOf(only))));
-    if (Event->key() == Qt::Key_Left || Event->key() == Qt::Key_Right) {
+    RefreshModifierHint(held, true);
+    const Qt::KeyboardModifier only = OnlyModifier(held);
+    if (only != Qt::NoModifier && (Event->key() == Qt::Key_Left || Event->key() == Qt::Key_Right)) {
         RunSeekCommand(Event->key(), only);
         Handled = true;
     }
 }
 
 void TMainDlg::barKeyUp(QKeyEvent* Event) {
-    const Qt::KeyboardModifiers held = HeldModifiers(Event, false);
-    SetPanel(3, QString());
-    for (const Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::AltModifier, Qt::ControlModifier})
-        if (held.testFlag(m))
-            SetPanel(3, Translate(QString::fromLatin1(HintOf(m))));
+    RefreshModifierHint(HeldModifiers(Event, false), false);
+}
+
+void TMainDlg::RefreshModifierHint(Qt::KeyboardModifiers Held, bool Pressed) {
+    // A press shows the hint of a modifier held alone; with several held it leaves the hint as
+    // it is. A release shows the hint of the last still held, in Shift, Alt, Ctrl order.
+    Qt::KeyboardModifier shown = OnlyModifier(Held);
+    if (Pressed && shown == Qt::NoModifier)
+        return;
+    if (!Pressed)
+        for (const Qt::KeyboardModifier m :
+             {Qt::ShiftModifier, Qt::AltModifier, Qt::ControlModifier})
+            if (Held.testFlag(m))
+                shown = m;
+    SetPanel(3, shown == Qt::NoModifier ? lastMessage_
+                                        : Translate(QString::fromLatin1(HintOf(shown))));
+}
+
+bool TMainDlg::eventFilter(QObject* Watched, QEvent* Event) {
+    // Keys wherever the focus is in this window, so that a hint never outlives its key (the
+    // menu bar takes Alt's release, a button may have the focus). A shortcut (Shift+Right and
+    // the like) takes its key before the focus widget sees it: the override before it counts
+    // as the press.
+    const QEvent::Type type = Event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
+        type == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(Event);
+        auto* widget = qobject_cast<QWidget*>(Watched);
+        const bool pressed = type != QEvent::KeyRelease;
+        if (widget && widget->window() == this && !key->isAutoRepeat())
+            RefreshModifierHint(HeldModifiers(key, pressed), pressed);
+    } else if ((type == QEvent::WindowDeactivate && Watched == this) ||
+               type == QEvent::ApplicationDeactivate) {
+        RefreshModifierHint(Qt::NoModifier, false);
+    }
+    return QMainWindow::eventFilter(Watched, Event);
 }
 
 void TMainDlg::Open1Click() {

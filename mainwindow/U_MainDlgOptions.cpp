@@ -3,6 +3,7 @@
 #include "mainwindow/U_MainDlg.h"
 
 #include "engine/jobs/U_AVIExtractor.h"
+#include "localisation/Ts_MainTexts.h"
 #include "localisation/ui/C_LangPack.h"
 #include "localisation/ui/C_LangRecord.h"
 #include "localisation/ui/C_TextStorageComponent.h"
@@ -69,11 +70,10 @@ void TMainDlg::ReportLanguageFile(const ELanguageFileError& Error) {
     QString reason = QString::fromStdString(what);
     if (!file.isEmpty() && reason.startsWith(file + QStringLiteral(": ")))
         reason = reason.mid(file.size() + 2);
-    QString text =
-        Translate(QStringLiteral("The language file %s cannot be used and is left out: %s"));
-    text.replace(text.indexOf(QStringLiteral("%s")), 2, file);
-    text.replace(text.indexOf(QStringLiteral("%s")), 2, reason);
-    MsgBox(this, text, kMbOk, kKindError);
+    MsgBox(this,
+           TranslateWith(QStringLiteral("The language file %s cannot be used and is left out: %s"),
+                         {file, reason}),
+           kMbOk, kKindError);
 }
 
 void TMainDlg::ReportSettingsWriteFailure(const std::string& Message) {
@@ -82,10 +82,11 @@ void TMainDlg::ReportSettingsWriteFailure(const std::string& Message) {
     settingsFailureShown_ = true;
     // Shown once the change that failed has finished, not from inside the settings call.
     QTimer::singleShot(0, this, [this, Message] {
-        QString text = Translate(QStringLiteral(
-            "Clipvane cannot save its settings, so this change will not be remembered: %s"));
-        text.replace(QStringLiteral("%s"), QString::fromStdString(Message));
-        MsgBox(this, text, kMbOk, kKindWarning);
+        MsgBox(this,
+               TranslateWith(QStringLiteral("Clipvane cannot save its settings, so this change "
+                                            "will not be remembered: %s"),
+                             {QString::fromStdString(Message)}),
+               kMbOk, kKindWarning);
     });
 }
 
@@ -107,17 +108,24 @@ void TMainDlg::Checkforupdate1Click() {
 void TMainDlg::UpdateCheckDone() {
     if (Updater && Updater->UpdateAvailable()) {
         KLogAdd(Log.get(), "New version of Clipvane is detected", TKLog::kInfo);
-        if (AskYesNo(this, Translate(QStringLiteral("A new version of Clipvane is available. Do "
-                                                    "you want to download update now ?"))) ==
-            kIdYes)
-            OpenWithShell(DownloadPageUrl());
+        // Enter alone should not send the user off to a web page.
+        if (MsgBox(this,
+                   Translate(QStringLiteral("A new version of Clipvane is available. Do "
+                                            "you want to download update now ?")),
+                   kMbYesNo, kKindQuestion, true) == kIdYes)
+            HandOff(DownloadPageUrl(), OpenWithShell(DownloadPageUrl()));
     } else if (Updater && Updater->ReplyValid()) {
         KLogAdd(Log.get(), "Clipvane is already up to date.", TKLog::kInfo);
         // The check at start-up speaks only of a newer version.
         if (!QuietUpdateCheck)
             ShowMessage(Translate(QStringLiteral("Clipvane is already up to date.")));
+    } else if (Updater && !QuietUpdateCheck) {
+        // Asked for, so answered; the check at start-up stays silent and only logs.
+        MsgBox(this,
+               TranslateWith(QStringLiteral("The update check failed: %s"),
+                             {QString::fromStdString(Updater->FailureText())}),
+               kMbOk, kKindWarning);
     }
-    // A failed check stays silent; the updater's log lines tell why.
     Checkforupdate1->setEnabled(true);
     QuietUpdateCheck = false;
 }
@@ -126,6 +134,13 @@ void TMainDlg::About1Click() {
     // The box fills its texts each time it is shown.
     if (AboutDlg)
         AboutDlg->Execute();
+}
+
+void TMainDlg::Keys1Click() {
+    QString text = Translate(QStringLiteral("Keyboard shortcuts")) + QStringLiteral("\n");
+    for (const char* line : kKeyListTexts)
+        text += QStringLiteral("\n") + Translate(QString::fromLatin1(line));
+    MsgBox(this, text, kMbOk, kKindInformation);
 }
 
 void TMainDlg::UpdateAssociationMenu() {

@@ -64,6 +64,13 @@ TAboutDlg::TAboutDlg(QWidget* Parent)
 
     banner_img = Named(new TBannerImage(this), "banner_img");
     banner_img->setGeometry(0, 0, 388, 96);
+    subtitle_lbl =
+        Named(new QLabel(QStringLiteral("Easy movie splitter"), banner_img), "subtitle_lbl");
+    subtitle_lbl->setGeometry(164, 56, 220, 22);
+    QFont subtitleFont(QStringLiteral("DejaVu Sans"));
+    subtitleFont.setPixelSize(14);
+    subtitle_lbl->setFont(subtitleFont);
+    subtitle_lbl->setStyleSheet(QStringLiteral("color: #ffffff; background: transparent;"));
 
     app_grp = Named(new QGroupBox(QStringLiteral("Application"), this), "app_grp");
     app_grp->setGeometry(8, 102, 373, 72);
@@ -87,9 +94,9 @@ TAboutDlg::TAboutDlg(QWidget* Parent)
 
     TS_about = new TTextStorageComponent(QStringLiteral("TS_about"), AboutTexts(), this);
 
-    for (QObject* component :
-         std::initializer_list<QObject*>{banner_img, app_grp, appname_lbl, version_lbl, maker_grp,
-                                         email_btn, web_btn, forum_btn, ok_btn, TS_about})
+    for (QObject* component : std::initializer_list<QObject*>{
+             banner_img, subtitle_lbl, app_grp, appname_lbl, version_lbl, maker_grp, email_btn,
+             web_btn, forum_btn, ok_btn, TS_about})
         comp::Own(this, component);
 
     connect(email_btn, &QPushButton::clicked, this, [this] { email_btnClick(); });

@@ -38,6 +38,7 @@ public:
     void forum_btnClick();
 
     QWidget* banner_img;
+    QLabel* subtitle_lbl; // over the banner, so that it is translated
     QGroupBox* app_grp;
     QLabel* appname_lbl;
     QLabel* version_lbl;

@@ -115,9 +115,10 @@ bool Launch(TShellTarget Kind, const QString& Target, const QString& Parameters)
         return QDesktopServices::openUrl(QUrl(Target));
     case TShellTarget::Program:
         return QProcess::startDetached(Target, QProcess::splitCommand(Parameters));
-    case TShellTarget::Document:
-        DesktopOpenFile(Target.toStdString());
-        return QFileInfo::exists(Target);
+    case TShellTarget::Document: {
+        const bool taken = DesktopOpenFile(Target.toStdString());
+        return taken && QFileInfo::exists(Target);
+    }
     }
     return false;
 }
@@ -149,13 +150,18 @@ QString MsgBoxCaption(int Kind) {
     }
 }
 
-int MsgBox(QWidget* Owner, const QString& Text, int Buttons, int Kind) {
+int MsgBox(QWidget* Owner, const QString& Text, int Buttons, int Kind, bool DefaultSecond) {
     const QString caption = MsgBoxCaption(Kind);
+    const QList<QPair<QMessageBox::StandardButton, QString>> list = ButtonList(Buttons);
+    DefaultSecond = DefaultSecond && list.size() > 1;
     if (const TMsgBoxHook& hook = MsgBoxHook())
-        return hook({Text, caption, Buttons, Kind, MsgBoxFlags(Buttons, Kind), false,
+        return hook({Text, caption, Buttons, Kind,
+                     MsgBoxFlags(Buttons, Kind) | (DefaultSecond ? kDefaultSecondFlag : 0u), false,
                      ButtonTextsOf(Buttons)});
     QMessageBox box(IconOf(Kind), caption, Text, ButtonsOf(Buttons), Owner);
     TranslateButtons(box, Buttons);
+    if (DefaultSecond)
+        box.setDefaultButton(list[1].first);
     return AnswerOf(box.exec());
 }
 
@@ -210,9 +216,9 @@ QString ExpandEnvironmentText(const QString& Text) {
     return result;
 }
 
-void OpenWithShell(const QString& Target, const QString& Parameters) {
+bool OpenWithShell(const QString& Target, const QString& Parameters) {
     const QString target = ExpandEnvironmentText(Target);
-    Launch(ShellTargetKind(target), target, Parameters);
+    return Launch(ShellTargetKind(target), target, Parameters);
 }
 
 bool OpenWithShellOwned(QWidget* Owner, const QString& Target) {

@@ -46,8 +46,12 @@ extern QString ButtonCancel;
 unsigned MsgBoxFlags(int Buttons, int Kind);
 QString MsgBoxCaption(int Kind);
 
-// Shows a modal box owned by Owner and returns the answer code.
-int MsgBox(QWidget* Owner, const QString& Text, int Buttons, int Kind);
+// The platform's flag for a box whose second button (No, Cancel) is the default.
+inline constexpr unsigned kDefaultSecondFlag = 0x100;
+
+// Shows a modal box owned by Owner and returns the answer code. DefaultSecond makes the second
+// button the default, for questions where Enter should not start anything.
+int MsgBox(QWidget* Owner, const QString& Text, int Buttons, int Kind, bool DefaultSecond = false);
 // MsgBox with Yes/No and the question kind.
 int AskYesNo(QWidget* Owner, const QString& Text);
 // The plain message window for single statements: the application title as caption, no icon,
@@ -72,8 +76,8 @@ TMsgBoxHook SetMsgBoxHook(TMsgBoxHook Hook);
 // Hands Target to the desktop: a web address or "mailto:" link to its handler, an executable
 // file started with Parameters (split as a shell would), any other file opened with its
 // program. Environment variables in Target ("%NAME%", "$NAME" or "${NAME}") are expanded first.
-// Failures are not reported.
-void OpenWithShell(const QString& Target, const QString& Parameters = QString());
+// Failures are not reported here: false when nothing took the target.
+bool OpenWithShell(const QString& Target, const QString& Parameters = QString());
 // The same without parameters; Owner is the window the launch belongs to. True when the desktop
 // took the target.
 bool OpenWithShellOwned(QWidget* Owner, const QString& Target);

@@ -31,19 +31,30 @@ bool OfferDesktopProgram(QWidget* Owner, const QString& Program, const char* Que
     text.replace(QStringLiteral("%s"), QFileInfo(Program).fileName());
     if (AskYesNo(Owner, text) != kIdYes)
         return false;
-    StartProgram(Program, {FileName});
+    ReportHandOff(Owner, Program, StartProgram(Program, {FileName}).Pid > 0, Translate);
     return true;
 }
 
 // The download question; true when the user said Yes and the page was opened.
 bool OfferDownload(QWidget* Owner, const char* Question, const TTranslate& Translate) {
-    if (MsgBox(Owner, Tr(Translate, Question), kMbYesNo, kKindWarning) != kIdYes)
+    // Enter alone should not send the user off to a web page.
+    if (MsgBox(Owner, Tr(Translate, Question), kMbYesNo, kKindWarning, true) != kIdYes)
         return false;
-    OpenWithShellOwned(Owner, QString::fromStdString(PartnerPageUrl()));
+    const QString page = QString::fromStdString(PartnerPageUrl());
+    ReportHandOff(Owner, page, OpenWithShellOwned(Owner, page), Translate);
     return true;
 }
 
 } // namespace
+
+bool ReportHandOff(QWidget* Owner, const QString& Target, bool Taken, const TTranslate& Translate) {
+    if (!Taken) {
+        QString text = Tr(Translate, kNothingOpensText);
+        text.replace(QStringLiteral("%s"), Target);
+        MsgBox(Owner, text, kMbOk, kKindWarning);
+    }
+    return Taken;
+}
 
 void BurnToCd(QWidget* Owner, TC2CDDlg* Dlg, const QString& FileName, const TTranslate& Translate) {
     if (FindBurner().isEmpty()) {
@@ -74,17 +85,18 @@ void ConvertToDvd(QWidget* Owner, const QString& FileName, const TTranslate& Tra
     // an empty target here would be handed to the desktop as a document, so none is made.
     const QString converter = FindDvdConverter();
     if (!converter.isEmpty())
-        OpenWithShell(converter, QuotedParameter(FileName));
+        ReportHandOff(Owner, converter, OpenWithShell(converter, QuotedParameter(FileName)),
+                      Translate);
 }
 
 void CheckVideoCodecs(QWidget* Owner, const QString& FileName, const TTranslate& Translate) {
     const QString tool = FindCodecTool();
     if (!tool.isEmpty()) {
-        OpenWithShell(tool, QuotedParameter(FileName));
+        ReportHandOff(Owner, tool, OpenWithShell(tool, QuotedParameter(FileName)), Translate);
         return;
     }
     if (OfferDesktopProgram(Owner, FindLinuxMediaInspector(), kLinuxInspectorText, FileName,
                             Translate))
         return;
-    OpenWithShell(CodecToolPageUrl());
+    ReportHandOff(Owner, CodecToolPageUrl(), OpenWithShell(CodecToolPageUrl()), Translate);
 }

@@ -27,6 +27,12 @@ inline constexpr const char* kLinuxInspectorText =
 // The main window's message table; an empty function leaves texts in English.
 using TTranslate = std::function<QString(const QString& English)>;
 
+inline constexpr const char* kNothingOpensText = "Nothing on this system could open %s.";
+
+// Says so, naming Target, when nothing on the system took it (Taken false); returns Taken.
+bool ReportHandOff(QWidget* Owner, const QString& Target, bool Taken,
+                   const TTranslate& Translate = {});
+
 // "Burn to CD" for FileName (the current file): offers the burner's download when it is
 // missing, writes the project file "ZQ_0.c2c" and runs Dlg.
 void BurnToCd(QWidget* Owner, TC2CDDlg* Dlg, const QString& FileName,

@@ -61,9 +61,10 @@ TEST(About, FormHasItsSizeNamesAndControls) {
     EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
     EXPECT_TRUE(dlg.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(dlg.windowFlags() & Qt::WindowSystemMenuHint);
-    EXPECT_EQ(ComponentNames(&dlg),
-              (QStringList{"banner_img", "app_grp", "appname_lbl", "version_lbl", "maker_grp",
-                           "email_btn", "web_btn", "forum_btn", "ok_btn", "TS_about"}));
+    EXPECT_EQ(
+        ComponentNames(&dlg),
+        (QStringList{"banner_img", "subtitle_lbl", "app_grp", "appname_lbl", "version_lbl",
+                     "maker_grp", "email_btn", "web_btn", "forum_btn", "ok_btn", "TS_about"}));
     EXPECT_EQ(dlg.banner_img->geometry(), QRect(0, 0, 388, 96));
     EXPECT_EQ(dlg.app_grp->title(), QStringLiteral("Application"));
     EXPECT_EQ(dlg.maker_grp->title(), QStringLiteral("Quorlen"));

@@ -87,7 +87,7 @@ void BurnTest::SetUp() {
     oldShellHook =
         SetShellHook([this](TShellTarget Kind, const QString& Target, const QString& Parameters) {
             launches.push_back({Kind, Target, Parameters});
-            return true;
+            return launchesTaken;
         });
     dlg = new TC2CDDlg;
     // The dialog's one-second tick, shortened so that a test takes moments.

@@ -63,6 +63,7 @@ protected:
     std::string bin; // the only folder on PATH
     mwtest::TBoxes boxes;
     std::vector<TLaunch> launches;
+    bool launchesTaken = true; // what the desktop answers to each launch
     TC2CDDlg* dlg = nullptr;
 
 private:

@@ -37,6 +37,7 @@ constexpr const char* kSubDir = "clipvane-test-languages";
 const std::map<std::string, std::string>& French() {
     static const std::map<std::string, std::string> texts = {
         {"Invalid file type", "Type de fichier invalide"},
+        {"%s cannot be opened: %s", "Impossible d'ouvrir %s : %s"},
         {"AVI Files", "Fichiers AVI"},
         {"MP3 Files", "Fichiers MP3"},
         {"Bitmap Files", "Images BMP"},
@@ -198,7 +199,8 @@ TEST_F(LanguageSwitch, SavedLanguageIsAppliedBeforeTheStartUpSequence) {
     EXPECT_EQ(dlg->Langue->GetLanguageName(), QStringLiteral("Francais"));
     // The message of the start-up sequence is already translated ...
     ASSERT_EQ(boxes.Shown.size(), 1u);
-    EXPECT_EQ(boxes.Shown[0].Text, QStringLiteral("Type de fichier invalide"));
+    EXPECT_EQ(boxes.Shown[0].Text,
+              QStringLiteral("Impossible d'ouvrir notes.txt : Type de fichier invalide"));
     // ... the switch came before the log existed, so its line is lost ...
     EXPECT_EQ(IndexOf(LogMessages(), "Language : "), -1);
     // ... and the association caption was refreshed with it.

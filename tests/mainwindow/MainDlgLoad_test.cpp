@@ -119,11 +119,11 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
         entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(entries, (QStringList{"Help", "Open log file", "-", "Check for update...", "-",
                                     "Bug report, Feature request, Known issues", "Change Log", "-",
-                                    "About..."}));
+                                    "About...", "Keyboard shortcuts..."}));
 
     // The message table: the original texts in order, the later ones after them.
     const QStringList items = dlg->Ts_Main->Items();
-    ASSERT_EQ(items.size(), 48);
+    ASSERT_EQ(items.size(), 76);
     EXPECT_EQ(items.first(), QStringLiteral("Invalid file type"));
     EXPECT_EQ(items[37], QStringLiteral("JPEG Files"));
     EXPECT_EQ(items[38], QString::fromLatin1(kFailedJobText));
@@ -132,7 +132,7 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
     // design size.
     EXPECT_EQ(dlg->bar->maximum(), 0);
     EXPECT_FALSE(dlg->Properties1->isEnabled());
-    EXPECT_GE(dlg->minimumWidth(), 499);
+    EXPECT_GE(dlg->width(), 499);
     EXPECT_EQ(dlg->Tmr->interval(), 50);
     EXPECT_EQ(dlg->windowTitle(), TMainDlg::BaseCaption());
     // The log lives in the maker's per-user folder, named after the title.
@@ -150,7 +150,9 @@ TEST_F(MainDlgLoad, TypeCheckIgnoresCaseAndRefusesOtherExtensions) {
         fs::create_directories(fs::path(path).parent_path());
         CopyTo(sample.path, name);
         dlg->LoadFile(QString::fromStdString(path));
-        EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Invalid file type")});
+        EXPECT_EQ(boxes.Texts(),
+                  QStringList{QString::fromStdString(fs::path(path).filename().string()) +
+                              QStringLiteral(" cannot be opened: Invalid file type")});
         ASSERT_EQ(boxes.Shown.size(), 1u);
         EXPECT_TRUE(boxes.Shown[0].Plain);
         EXPECT_EQ(boxes.Shown[0].Caption, QStringLiteral("Clipvane"));
@@ -175,9 +177,10 @@ TEST_F(MainDlgLoad, AnySizeReachesTheEngine) {
     const std::string big = dir + "/big.avi";
     MakeSparse(big, uint64_t{5} << 30);
     dlg->LoadFile(QString::fromStdString(big));
-    ASSERT_EQ(boxes.Shown.size(), 1u);
-    EXPECT_TRUE(boxes.Texts()[0].startsWith(QStringLiteral("Unable to open file")))
-        << boxes.Texts()[0].toStdString();
+    // Named, with the cause in words and the engine's code after it.
+    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral(
+                                 "big.avi cannot be opened: it is not an AVI file, or its headers "
+                                 "are damaged (FileOpen failed. Err: $80044066)")});
     const std::vector<std::string> log = LogLines();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log.back().substr(0, 6), "Error\t");
@@ -185,17 +188,29 @@ TEST_F(MainDlgLoad, AnySizeReachesTheEngine) {
     EXPECT_NE(log[log.size() - 2].find("\tLoading : " + big), std::string::npos);
 }
 
-TEST_F(MainDlgLoad, OpenFailureKeepsWhatTheWindowShowed) {
+TEST_F(MainDlgLoad, FilesThatCannotBeCutDoNotLookAsIfTheyCould) {
     SAMPLE_OR_SKIP(sample, mwtest::Mp3Avi());
+    SAMPLE_OR_SKIP(audio, mwtest::AudioOnlyAvi());
+    // Audio alone: opens, but there is nothing to show or cut.
+    const std::string audioOnly = CopyTo(audio.path, "voice.avi");
     LoadAndWait(sample.path);
-    const QString caption = dlg->windowTitle();
-    const QString name = dlg->StatusPanel(0);
+    dlg->LoadFile(QString::fromStdString(audioOnly));
+    EXPECT_EQ(boxes.Texts(),
+              QStringList{QStringLiteral(
+                  "voice.avi holds no video stream: there is nothing to cut or show.")});
+    // A file that is not there: the one shown before is closed on the way.
+    LoadAndWait(sample.path);
+    boxes.Shown.clear();
     dlg->LoadFile(QString::fromStdString(dir + "/missing.avi"));
-    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Unable to open file")});
+    EXPECT_EQ(boxes.Texts(),
+              QStringList{QStringLiteral("missing.avi cannot be opened: No such file or directory "
+                                         "(FileOpen failed. Err: $8004406F)")});
     EXPECT_FALSE(dlg->Extractor->Valid);
-    EXPECT_EQ(dlg->windowTitle(), caption);
-    EXPECT_EQ(dlg->StatusPanel(0), name);
-    EXPECT_EQ(dlg->bar->maximum(), kBarMaximum);
+    EXPECT_EQ(dlg->windowTitle(), TMainDlg::BaseCaption());
+    EXPECT_EQ(dlg->StatusPanel(0), QString());
+    EXPECT_EQ(dlg->bar->maximum(), 0);
+    for (QPushButton* b : {dlg->commit_btn, dlg->start_btn, dlg->end_btn, dlg->picture_btn})
+        EXPECT_FALSE(b->isEnabled());
     // The frame commands do nothing until the next load.
     const int32_t before = dlg->CurrentFrame;
     dlg->End1Click();
@@ -213,12 +228,13 @@ TEST_F(MainDlgLoad, LoadedFileSetsCaptionPanelsBarAndPreview) {
     EXPECT_EQ(dlg->StatusPanel(1), QStringLiteral("160x120"));
     EXPECT_EQ(dlg->StatusPanel(2), QStringLiteral("0:00"));
     EXPECT_EQ(dlg->bar->minimum(), 0);
-    EXPECT_EQ(dlg->bar->maximum(), 10000);
-    EXPECT_EQ(dlg->bar->tickInterval(), 1000);
+    const int32_t n = dlg->Extractor->FrameCount();
+    // One position per frame.
+    EXPECT_EQ(dlg->bar->maximum(), n - 1);
+    EXPECT_EQ(dlg->bar->tickInterval(), n / 10);
     EXPECT_EQ(dlg->bar->value(), 0);
     EXPECT_EQ(dlg->bar->SelStart(), 0);
     EXPECT_EQ(dlg->bar->SelEnd(), 0);
-    const int32_t n = dlg->Extractor->FrameCount();
     EXPECT_EQ(dlg->bar->toolTip(),
               QStringLiteral("Frame : 1 / %1 \n\rTime (hh:mm:ss) : 0:00 / 0:0%2")
                   .arg(n)

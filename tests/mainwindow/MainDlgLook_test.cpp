@@ -5,8 +5,11 @@
 #include "mainwindow/U_MainDlg.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -43,30 +46,34 @@ int CountColour(const QImage& Image, QRgb Colour, int FromX, int ToX) {
     return n;
 }
 
-TEST_F(MainDlgLook, FrameIsStretchedWithoutBlendingAndTheRangeIsDrawn) {
+TEST_F(MainDlgLook, FrameKeepsItsShapeWithoutBlendingAndTheRangeIsDrawn) {
     SAMPLE_OR_SKIP(sample, mwtest::Mp3Avi());
     dlg->resize(640, 720);
     LoadAndWait(sample.path);
     Save("main-window.png");
 
-    // Stretched over the whole area, each screen pixel is one of the frame's pixels.
+    // Scaled up in its own 4:3 shape, black beside it, each screen pixel one of the frame's.
     const QImage frame = dlg->img->Picture();
+    const QRect shown = dlg->img->PictureRect();
+    ASSERT_GT(shown.width(), frame.width());
+    EXPECT_NEAR(shown.width() * 3.0 / shown.height(), 4.0, 0.05);
+    EXPECT_TRUE(shown.width() == dlg->img->width() || shown.height() == dlg->img->height());
     const QImage drawn = dlg->img->grab().toImage();
-    ASSERT_GT(drawn.width(), frame.width());
-    ASSERT_GT(drawn.height(), frame.height());
-    const QSet<QRgb> source = ColoursOf(frame);
+    QSet<QRgb> source = ColoursOf(frame);
+    source.insert(qRgb(0, 0, 0));
     int foreign = 0;
     for (const QRgb c : ColoursOf(drawn))
         foreign += !source.contains(c);
     EXPECT_EQ(foreign, 0);
+    EXPECT_EQ(drawn.pixel(shown.center().x(), 1), qRgb(0, 0, 0)) << "no bar above a tall area";
 
     // The marked range shows between its two ends, right of the handle.
     const QRgb band = dlg->bar->palette().color(QPalette::Highlight).rgb();
     const int x1 = dlg->bar->width() * 3 / 10;
     const int x2 = dlg->bar->width() * 7 / 10;
     const int before = CountColour(dlg->bar->grab().toImage(), band, x1, x2);
-    dlg->bar->SetSelStart(3000);
-    dlg->bar->SetSelEnd(7000);
+    dlg->bar->SetSelStart(dlg->bar->maximum() * 3 / 10);
+    dlg->bar->SetSelEnd(dlg->bar->maximum() * 7 / 10);
     const int after = CountColour(dlg->bar->grab().toImage(), band, x1, x2);
     EXPECT_EQ(before, 0);
     EXPECT_GT(after, (x2 - x1) * 2);
@@ -75,6 +82,44 @@ TEST_F(MainDlgLook, FrameIsStretchedWithoutBlendingAndTheRangeIsDrawn) {
     SAMPLE_OR_SKIP(broken, mwtest::UndecodableAvi());
     LoadAndWait(broken.path);
     Save("main-window-undecodable.png");
+}
+
+TEST_F(MainDlgLook, WidePixelsAreShownWide) {
+    // 160x120 pictures meant for a 16:9 screen, said only by the file's video properties
+    // (MJPEG's own header has no room for it) and by MPEG-4's own header too.
+    for (const char* codec : {"mjpeg", "mpeg4"}) {
+        SCOPED_TRACE(codec);
+        SAMPLE_OR_SKIP(wide, mwtest::WideAvi(codec));
+        LoadAndWait(wide.path);
+        EXPECT_EQ(dlg->img->Picture().size(), QSize(160, 120));
+        EXPECT_EQ(dlg->img->DisplaySize(), QSize(213, 120));
+        const QRect shown = dlg->img->PictureRect();
+        EXPECT_NEAR(shown.width() * 9.0 / shown.height(), 16.0, 0.1);
+    }
+}
+
+TEST_F(MainDlgLook, SmallestAndFirstSizesKeepTheControlsWhole) {
+    // The window cannot be made so small that controls overlap or are cut.
+    dlg->resize(300, 250);
+    dlg->show();
+    QCoreApplication::processEvents();
+    EXPECT_GE(dlg->width(), dlg->minimumSizeHint().width());
+    EXPECT_GE(dlg->height(), dlg->minimumSizeHint().height());
+    for (QWidget* w :
+         {static_cast<QWidget*>(dlg->start_btn), static_cast<QWidget*>(dlg->end_btn),
+          static_cast<QWidget*>(dlg->commit_btn), static_cast<QWidget*>(dlg->audio_btn),
+          static_cast<QWidget*>(dlg->picture_btn)}) {
+        EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
+        const QRect inWindow(w->mapTo(dlg, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(dlg->rect().contains(inWindow)) << w->objectName().toStdString();
+    }
+    EXPECT_FALSE(dlg->start_btn->geometry().intersects(dlg->end_btn->geometry()));
+    // The first size fits the screen it opens on.
+    const QRect area = dlg->screen()->availableGeometry();
+    TMainDlg fresh(nullptr, false);
+    EXPECT_LE(fresh.width(), area.width());
+    EXPECT_LE(fresh.height(), area.height());
+    EXPECT_TRUE(area.contains(fresh.pos()));
 }
 
 } // namespace

@@ -68,19 +68,18 @@ TEST_F(MainDlgSave, MarkedSequenceIsSavedAndBecomesTheCurrentFile) {
     const int32_t to = keys[3] + 5;
     const std::string source = CopyTo(sample.path, "source.avi");
     LoadAndWait(source);
-    const int32_t n = dlg->Extractor->FrameCount();
 
     // Beginning snaps to the key frame at or before the current frame, which stays.
     dlg->GotoFrame(from, false);
     dlg->start_btn->click();
     EXPECT_EQ(dlg->BeginFrame, keys[1]);
     EXPECT_EQ(dlg->CurrentFrame, from);
-    EXPECT_EQ(dlg->bar->SelStart(), FrameToBar(keys[1], n, kBarMaximum));
+    EXPECT_EQ(dlg->bar->SelStart(), keys[1]);
     // End takes the current frame as it is.
     dlg->GotoFrame(to, false);
     dlg->end_btn->click();
     EXPECT_EQ(dlg->EndFrame, to);
-    EXPECT_EQ(dlg->bar->SelEnd(), FrameToBar(to, n, kBarMaximum));
+    EXPECT_EQ(dlg->bar->SelEnd(), to);
 
     QString waitCaption;
     bool waitModal = false;
@@ -88,8 +87,6 @@ TEST_F(MainDlgSave, MarkedSequenceIsSavedAndBecomesTheCurrentFile) {
                       [&](QWidget* w) {
                           waitCaption = w->windowTitle();
                           waitModal = w->isModal();
-                          // The wait dialog refuses to close while the cut runs.
-                          w->close();
                       });
     // Typed without extension: the dialog adds the filter's.
     mwtest::AcceptFileDialog(QString::fromStdString(dir + "/part"));
@@ -140,30 +137,87 @@ TEST_F(MainDlgSave, MarkedSequenceIsSavedAndBecomesTheCurrentFile) {
     EXPECT_GT(loading, done);
 }
 
-TEST_F(MainDlgSave, EmptySelectionDoesNothing) {
+TEST_F(MainDlgSave, ACancelledCutLeavesNoFileAndTheSourceAsItWas) {
+    if (!sample)
+        GTEST_SKIP() << sample.reason;
+    const std::string source = CopyTo(sample.path, "source.avi");
+    const std::vector<uint8_t> before = testmedia::ReadAll(source);
+    LoadAndWait(source);
+    const int32_t key = dlg->Extractor->NextKeyFrame(0);
+    dlg->GotoFrame(key + 2, false);
+    dlg->start_btn->click();
+    dlg->GotoFrame(key + 20, false);
+    dlg->end_btn->click();
+    dlg->GotoFrame(key + 9, false);
+
+    // The engine held, the cut waits at its start until Cancel has been pressed.
+    auto held = dlg->Extractor->AcquireLock();
+    bool controlsOff = false;
+    mwtest::WhenModal([](QWidget* w) { return qobject_cast<TCutDlg*>(w) != nullptr; },
+                      [&](QWidget* w) {
+                          controlsOff = !dlg->start_btn->isEnabled() && !dlg->bar->isEnabled();
+                          qobject_cast<TCutDlg*>(w)->cancel_btn->click();
+                          held.unlock();
+                      });
+    mwtest::AcceptFileDialog(QString::fromStdString(dir + "/part.avi"));
+    dlg->commit_btn->click();
+
+    EXPECT_TRUE(controlsOff);
+    EXPECT_TRUE(boxes.Shown.empty()) << boxes.Texts().join(" | ").toStdString();
+    EXPECT_FALSE(fs::exists(dir + "/part.avi"));
+    EXPECT_EQ(testmedia::ReadAll(source), before);
+    EXPECT_EQ(dlg->Extractor->FileName, source);
+    EXPECT_EQ(dlg->BeginFrame, key);
+    EXPECT_EQ(dlg->EndFrame, key + 20);
+    EXPECT_EQ(dlg->CurrentFrame, key + 9);
+    EXPECT_EQ(dlg->StatusPanel(3),
+              QStringLiteral("The cut was cancelled; source.avi is unchanged."));
+    EXPECT_TRUE(dlg->start_btn->isEnabled());
+}
+
+TEST_F(MainDlgSave, AMissingOrReversedRangeIsRefusedWithItsReason) {
     if (!sample)
         GTEST_SKIP() << sample.reason;
     mwtest::TDialogCounter dialogs;
     mwtest::CountFileDialogs(dialogs);
+    const auto refused = [&](const char* Text) {
+        EXPECT_EQ(dialogs.Count, 0);
+        EXPECT_EQ(boxes.Texts(), QStringList{QString::fromLatin1(Text)});
+        boxes.Shown.clear();
+    };
 
-    LoadAndWait(sample.path); // marks 0 and 0
+    LoadAndWait(sample.path);
     dlg->commit_btn->click();
-    EXPECT_EQ(dialogs.Count, 0);
+    refused("Mark the beginning and the end of the sequence first (\"Beginning\", \"End\").");
 
     // Beginning and End on the same key frame.
     const int32_t key = dlg->Extractor->NextKeyFrame(0);
     dlg->GotoFrame(key, false);
     dlg->start_btn->click();
-    dlg->end_btn->click();
-    EXPECT_EQ(dlg->bar->SelStart(), dlg->bar->SelEnd());
+    EXPECT_EQ(QApplication::focusWidget(), dlg->bar); // the arrows go on stepping
     dlg->commit_btn->click();
-    EXPECT_EQ(dialogs.Count, 0);
+    refused("Mark the end of the sequence first (\"End\").");
+    dlg->end_btn->click();
+    dlg->commit_btn->click();
+    refused("The beginning and the end are on the same frame. Mark the end after the beginning.");
 
-    // A real selection asks for a name (here cancelled: nothing else happens).
+    // The end before the beginning would save no frame at all.
+    dlg->GotoFrame(key - 1, false);
+    dlg->end_btn->click();
+    dlg->commit_btn->click();
+    refused("The end mark lies before the beginning mark. Mark the end after the beginning.");
+
+    // A real selection asks for a name in the source's folder (here cancelled: nothing else
+    // happens).
     dlg->GotoFrame(key + 5, false);
     dlg->end_btn->click();
     dlg->commit_btn->click();
     EXPECT_EQ(dialogs.Count, 1);
+    const fs::path source(sample.path);
+    EXPECT_EQ(dialogs.Suggested.toStdString(),
+              (source.parent_path() / (source.stem().string() + "-" + std::to_string(key + 1) +
+                                       "-" + std::to_string(key + 6) + ".avi"))
+                  .string());
     EXPECT_EQ(dlg->Extractor->FileName, sample.path);
     EXPECT_TRUE(boxes.Shown.empty());
 }

@@ -125,6 +125,7 @@ void CountFileDialogs(TDialogCounter& Counter) {
     QObject::connect(timer, &QTimer::timeout, timer, [&Counter] {
         if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             ++Counter.Count;
+            Counter.Suggested = d->selectedFiles().value(0);
             d->reject();
         }
     });
@@ -252,6 +253,18 @@ samplefiles::Sample LongMp3Avi() {
                        "-i testsrc=size=32x32:rate=5:duration=600 -f lavfi "
                        "-i sine=frequency=440:sample_rate=44100:duration=600 -map 0:v -map 1:a "
                        "-c:v mpeg4 -g 50 -c:a libmp3lame -b:a 320k -f avi {out}");
+}
+
+samplefiles::Sample WideAvi(const std::string& Codec) {
+    return FromCommand("mw-wide-" + Codec + ".avi",
+                       "ffmpeg -nostdin -v error -y -f lavfi "
+                       "-i testsrc2=size=160x120:rate=25:duration=1 -aspect 16:9 -c:v " +
+                           Codec + " -f avi {out}");
+}
+
+samplefiles::Sample AudioOnlyAvi() {
+    return FromCommand("mw-audio-only.avi", "ffmpeg -nostdin -v error -y -f lavfi "
+                                            "-i sine=duration=1 -c:a libmp3lame -f avi {out}");
 }
 
 } // namespace mwtest

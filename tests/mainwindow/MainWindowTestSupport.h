@@ -51,6 +51,7 @@ void CancelFileDialog();
 // Counts file dialogs opened from now on (cancelling each at once); read Count afterwards.
 struct TDialogCounter {
     int Count = 0;
+    QString Suggested; // the file the last dialog offered, folder included
 };
 void CountFileDialogs(TDialogCounter& Counter);
 
@@ -92,6 +93,10 @@ samplefiles::Sample UnreadableAudioAvi();
 samplefiles::Sample UndecodableAvi();
 // Ten minutes of MP3 at 320 kbit/s beside tiny pictures, for timing the audio extraction.
 samplefiles::Sample LongMp3Avi();
+// An AVI holding one MP3 stream and no video.
+samplefiles::Sample AudioOnlyAvi();
+// 160x120 pictures of Codec (an ffmpeg encoder) to be shown at 16:9.
+samplefiles::Sample WideAvi(const std::string& Codec);
 
 } // namespace mwtest
 

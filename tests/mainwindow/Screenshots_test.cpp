@@ -1,6 +1,7 @@
 // Screenshots_test: with CLIPVANE_SCREENSHOT_DIR set, saves pictures of the main window with a
-// selection, the file information dialog, the wait dialog and the language dialog in French, to
-// look at; without it the test is skipped. Each picture must at least not be blank.
+// selection, the file information dialog, the wait dialog, and the language dialog, the window
+// and the About box in French, to look at; without it the test is skipped. Each picture must at
+// least not be blank.
 #include "engine/jobs/U_AVIExtractor.h"
 #include "engine/ui/U_CutDlg.h"
 #include "engine/ui/U_FileInfoDlg.h"
@@ -8,6 +9,7 @@
 #include "localisation/ui/Lang_langChoice.h"
 #include "localisation/ui/U_LangDlg.h"
 #include "mainwindow/U_MainDlg.h"
+#include "mainwindow/U_about.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 
 #include <QCoreApplication>
@@ -59,6 +61,7 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
     // Layouts follow the new texts once their posted requests have run.
     QCoreApplication::sendPostedEvents();
     Save(dlg, "main-window-fr.png");
+    Save(forms.AboutDlg, "about-fr.png");
 }
 
 } // namespace

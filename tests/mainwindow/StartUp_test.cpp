@@ -68,7 +68,7 @@ TEST_F(StartUp, LogsItsLinesInOrderAndOnlyLogsAMissingFile) {
     EXPECT_EQ(log[2], dlg->windowTitle().toStdString());
     EXPECT_EQ(log[2].rfind("Clipvane v", 0), 0u) << log[2];
     EXPECT_EQ(log[3].rfind("Linux : ", 0), 0u) << log[3];
-    EXPECT_EQ(log[4], "64Bits : No");
+    EXPECT_EQ(log[4], "64Bits : Yes"); // a 64-bit build
     EXPECT_EQ(log[5].rfind("Administrator : ", 0), 0u) << log[5];
     EXPECT_EQ(log[6], missing);
     EXPECT_EQ(log[7].rfind("OpenSSL : ", 0), 0u) << log[7];
@@ -201,7 +201,7 @@ TEST_F(StartUp, CommandLineFileIsLoadedAndOtherTypesRefused) {
     WriteFile(notes, "text");
     Start({QString::fromStdString(notes)});
     ASSERT_EQ(boxes.Shown.size(), 1u);
-    EXPECT_EQ(boxes.Shown[0].Text, QStringLiteral("Invalid file type"));
+    EXPECT_EQ(boxes.Shown[0].Text, QStringLiteral("notes.txt cannot be opened: Invalid file type"));
     EXPECT_TRUE(boxes.Shown[0].Plain);
 }
 

@@ -130,10 +130,21 @@ TEST_F(UpdateCommand, TheStartUpCheckSpeaksOnlyOfANewerVersion) {
     EXPECT_EQ(boxes.Texts(), QStringList{kNewer});
 }
 
-TEST_F(UpdateCommand, AnUnreadableReplyIsSilent) {
+TEST_F(UpdateCommand, AnUnreadableReplyIsSaidWhenTheCheckWasAskedFor) {
     Serve("<html>maintenance</html>");
     CheckByHand();
-    EXPECT_TRUE(boxes.Shown.empty()) << boxes.Texts().join(QStringLiteral(" | ")).toStdString();
+    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral(
+                                 "The update check failed: the reply is not a version number")});
     EXPECT_TRUE(Logged("Update self check : Server replied"));
     EXPECT_FALSE(Logged("already up to date"));
+    Destroy();
+
+    // No server at all: the network's own words.
+    boxes.Shown.clear();
+    server.reset();
+    CheckByHand();
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_TRUE(
+        boxes.Texts()[0].startsWith(QStringLiteral("The update check failed: Connection refused")))
+        << boxes.Texts()[0].toStdString();
 }

@@ -84,6 +84,8 @@ TEST_F(XolTools, NoBurnerAsksForTheDownloadAndNoLeavesNothingBehind) {
     EXPECT_EQ(boxes.Shown[0].Text, QString::fromUtf8(kBurnerMissingText));
     EXPECT_EQ(boxes.Shown[0].Buttons, kMbYesNo);
     EXPECT_EQ(boxes.Shown[0].Kind, kKindWarning);
+    // Enter alone says No.
+    EXPECT_EQ(boxes.Shown[0].Flags & kDefaultSecondFlag, kDefaultSecondFlag);
     EXPECT_TRUE(launches.empty());
     EXPECT_FALSE(std::filesystem::exists(ProjectFile("ZQ_0.c2c")));
 
@@ -203,6 +205,14 @@ TEST_F(XolTools, CodecCheckStartsQuilletOrOpensItsPage) {
         EXPECT_EQ(l.Kind, TShellTarget::Url);
         EXPECT_EQ(l.Target, page);
     }
+    // Nothing on the desktop opens the page: said, naming it.
+    launchesTaken = false;
+    CheckVideoCodecs(nullptr, Q(avi));
+    EXPECT_EQ(boxes.Texts(),
+              QStringList{QStringLiteral("Nothing on this system could open %1.").arg(page)});
+    boxes.Shown.clear();
+    launches.pop_back();
+    launchesTaken = true;
 
     const TStandIn quillet = MakeStandIn(dir + "/Quillet.exe");
     WriteMakerValue("Quillet", quillet.Path);
