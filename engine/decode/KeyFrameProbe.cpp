@@ -170,6 +170,23 @@ TFrameKind ProbeMsRle(const uint8_t* d, size_t size, int width, int height, bool
 
 } // namespace
 
+TBitstream BitstreamOf(FOURCC compression, FOURCC handler) {
+    AVCodecID id = CodecOf(compression);
+    if (id == AV_CODEC_ID_NONE && handler != 0)
+        id = CodecOf(handler);
+    switch (id) {
+    case AV_CODEC_ID_MPEG4:
+        return TBitstream::Mpeg4;
+    case AV_CODEC_ID_H264:
+        return TBitstream::H264;
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+        return TBitstream::Mpeg12;
+    default:
+        return TBitstream::Other;
+    }
+}
+
 int Mpeg12PictureType(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + 6 <= size; ++i) {
         if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0) {

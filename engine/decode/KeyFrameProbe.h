@@ -55,6 +55,11 @@ private:
     bool rle4_ = false;
 };
 
+// The bitstreams whose picture headers PictureType reads, for a stream's biCompression (then its
+// fccHandler when the first names no codec).
+enum class TBitstream { Other, Mpeg4, H264, Mpeg12 };
+TBitstream BitstreamOf(FOURCC compression, FOURCC handler);
+
 // Coding types (0 I, 1 P, 2 B, 3 S) of the first two MPEG-4 part 2 VOPs in a chunk, -1 where
 // there is none; packed bitstreams hold two.
 std::pair<int, int> Mpeg4VopTypes(const uint8_t* data, size_t size);

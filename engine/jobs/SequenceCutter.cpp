@@ -223,6 +223,21 @@ void AddChunkListItems(const TAVIExtractor& x, const AudioSpan& s, std::vector<C
     }
 }
 
+// Everything a cut of [first, last] copies, in the order it copies it.
+std::vector<CopyItem> PlanItems(const TAVIExtractor& x, LONG first, LONG last) {
+    std::vector<CopyItem> items;
+    AddVideoItems(x, first, last, items);
+    if (x.HasAudio && x.AudioReadable) {
+        const AudioSpan span = ComputeAudioSpan(x, first, last);
+        if (span.valid && x.UseChunkIndex && x.Scanner)
+            AddChunkListItems(x, span, items);
+        else if (span.valid && !x.UseChunkIndex)
+            AddServiceAudioItems(x, span, items);
+    }
+    cut::OrderForSinglePass(items);
+    return items;
+}
+
 // Releases whatever the cut holds on every exit, completing the output so that even a failed
 // cut leaves a readable file of what was written.
 struct OutputGuard {
@@ -280,17 +295,7 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
         guard.audio = CreateStreamLike(OutputFile, AudioInfo, AudioStream);
 
     const LONG first = CutStartFrame(FirstFrame);
-
-    std::vector<CopyItem> items;
-    AddVideoItems(*this, first, LastFrame, items);
-    if (HasAudio && AudioReadable) {
-        const AudioSpan span = ComputeAudioSpan(*this, first, LastFrame);
-        if (span.valid && UseChunkIndex && Scanner)
-            AddChunkListItems(*this, span, items);
-        else if (span.valid && !UseChunkIndex)
-            AddServiceAudioItems(*this, span, items);
-    }
-    cut::OrderForSinglePass(items);
+    std::vector<CopyItem> items = PlanItems(*this, first, LastFrame);
     // Video chunks spelled as the source spells them ("00db" or "00dc") copy as they lie.
     if (!items.empty())
         (void)AVIStreamSetChunkId(guard.video, AVIStreamChunkId(VideoStream, first));
@@ -376,4 +381,29 @@ void TAVIExtractor::SaveRange(int32_t FirstFrame, int32_t LastFrame) {
         OnProgress(0);
     if (finished != AVIERR_OK)
         RaiseAviError("StreamWrite", finished, guard.systemError);
+}
+
+TCutPlan TAVIExtractor::PlanCut(int32_t FirstFrame, int32_t LastFrame) const {
+    TCutPlan plan;
+    if (!Valid || !VideoStream || LastFrame < FirstFrame)
+        return plan;
+    plan.FirstFrame = CutStartFrame(FirstFrame);
+    plan.LastFrame = LastFrame;
+    plan.DurationMs = FrameTimeMs(LastFrame + 1) - FrameTimeMs(plan.FirstFrame);
+    // The chunks with their headers and padding, an index entry each (OpenDML files have two),
+    // and the header list with the room the writer keeps for growing into OpenDML.
+    uint64_t data = 0;
+    uint64_t chunks = 0;
+    for (const CopyItem& item : PlanItems(*this, plan.FirstFrame, LastFrame)) {
+        data += 8 + uint64_t{item.Size} + (item.Size & 1);
+        ++chunks;
+    }
+    // Past 1 GiB "idx1" covers the first RIFF only, and every chunk gets an "ix##" entry.
+    constexpr uint64_t kOneRiff = uint64_t{1} << 30;
+    const uint64_t inFirst = data > kOneRiff ? chunks * kOneRiff / data : chunks;
+    data += 16 * inFirst + (data > kOneRiff ? 8 * chunks : 0);
+    const uint64_t formats =
+        ReadWholeFormat(VideoStream).size() + (HasAudio ? ReadWholeFormat(AudioStream).size() : 0);
+    plan.Bytes = data + 12 + 512 + formats + (HasAudio ? 2 : 1) * 4200 + 270;
+    return plan;
 }

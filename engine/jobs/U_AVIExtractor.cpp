@@ -71,6 +71,7 @@ void TAVIExtractor::Open(const std::string& AFileName) {
     IsMP3 = false;
     VideoDecodable = false;
     VideoCode.clear();
+    typer_.reset();
     Valid = false;
     Writing = false;
     // Descriptions of an earlier file must not survive a step that fails this time.
@@ -114,6 +115,7 @@ void TAVIExtractor::Open(const std::string& AFileName) {
     // decoding and cuts then start on real key frames.
     FindRealKeyFrames(VideoStream);
     DescribeVideoCode();
+    PrepareFrameFacts();
 
     // A damaged rectangle may not fit a difference of signed values: wrap, don't overflow.
     const RECT& r = VideoInfo.rcFrame;

@@ -5,6 +5,7 @@
 
 #include "engine/avi/U_AviIndexScan.h"
 #include "engine/avi/VFW.h"
+#include "engine/decode/PictureType.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,22 @@
 
 // Plain BGRA picture the frame decoder fills (defined with the decoder).
 struct TFrameBitmap;
+
+// What the window says of one frame: key or not, the picture its chunk holds, its stored size.
+struct TFrameFacts {
+    bool Key = false;
+    TPictureType Picture = TPictureType::Unknown;
+    uint32_t Bytes = 0;
+};
+
+// What a cut of a marked range would copy: from the frame it really starts with to its last,
+// how long that lasts, and about how large the output will be.
+struct TCutPlan {
+    int32_t FirstFrame = 0;
+    int32_t LastFrame = 0;
+    int64_t DurationMs = 0;
+    uint64_t Bytes = 0;
+};
 
 class TAVIExtractor {
 public:
@@ -76,16 +93,23 @@ public:
     int32_t CutStartFrame(int32_t Frame) const;
     // Every key frame of the video, in order; empty without video.
     std::vector<int32_t> KeyFrames() const;
+    // The frame's facts; reads its chunk's first bytes. Safe beside a running decode.
+    TFrameFacts DescribeFrame(int32_t Frame) const;
+    // Start time of a frame in milliseconds (the stream's exact rate), -1 outside the video.
+    int64_t FrameTimeMs(int32_t Frame) const;
 
     // Clears List and fills it with name=value lines; a null List is ignored.
     void GetProperties(std::vector<std::string>* List) const;
 
     // The jobs, each defined in a file of its own in this folder:
+    // FrameFacts.cpp - DescribeFrame and FrameTimeMs above.
     // FrameGrabber.cpp - one frame decoded to a plain picture.
     bool GetFrameBitmap(TFrameBitmap& Bitmap, int32_t Frame);
     // SequenceCutter.cpp - the lossless cut: the output file, then the range copied into it.
     void CreateOutput(const std::string& OutputName);
     void SaveRange(int32_t FirstFrame, int32_t LastFrame);
+    // What SaveRange(FirstFrame, LastFrame) would write, without writing anything.
+    TCutPlan PlanCut(int32_t FirstFrame, int32_t LastFrame) const;
     // AudioExtractor.cpp - the MP3 track written as raw MP3 data.
     void ExtractAudio(const std::string& OutputName);
 
@@ -103,7 +127,11 @@ public:
 
 private:
     mutable std::mutex lock_;
+    // Reads the picture headers of the video's frames; set by Open.
+    std::unique_ptr<TPictureTyper> typer_;
     void DescribeVideoCode();
+    // FrameFacts.cpp: sets up typer_ from the video's format and first key frame.
+    void PrepareFrameFacts();
 
     void CloseLocked();
     // Kilobits per second over the stored size of every video frame; 0 without a duration.

@@ -18,6 +18,7 @@
 #include <map>
 #include <random>
 #include <regex>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using testmedia::Make;
@@ -487,3 +488,73 @@ TEST(AVIExtractor, DamagedFilesNeverCrash) {
 }
 
 } // namespace
+
+namespace {
+
+// ffprobe's picture types of the video frames, in the order their packets lie in the file.
+std::vector<std::string> ProbedPictureTypes(const std::string& file) {
+    const auto r = testmedia::Run("ffprobe -v error -select_streams v:0 -show_entries "
+                                  "frame=pkt_pos,pict_type -of csv=p=0 " +
+                                  testmedia::Quote(file));
+    std::vector<std::pair<int64_t, std::string>> frames;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) {
+        // pkt_pos,pict_type[,side data...]
+        const size_t comma = line.find(',');
+        if (comma == std::string::npos)
+            continue;
+        const size_t end = line.find(',', comma + 1);
+        frames.emplace_back(
+            std::stoll(line.substr(0, comma)),
+            line.substr(comma + 1, end == std::string::npos ? end : end - comma - 1));
+    }
+    std::sort(frames.begin(), frames.end());
+    std::vector<std::string> types;
+    for (const auto& f : frames)
+        types.push_back(f.second);
+    return types;
+}
+
+} // namespace
+
+TEST(AVIExtractor, PictureTypesAgreeWithFfprobeAndTheCutPlanWithTheCut) {
+    REQUIRE_TOOL("ffprobe", "ffmpeg");
+    for (const char* codec : {"mpeg4", "libx264", "mpeg2video"}) {
+        SCOPED_TRACE(codec);
+        std::string why;
+        const std::string file =
+            Make(std::string("ptype-") + codec + ".avi",
+                 "ffmpeg -v error -y -f lavfi -i testsrc2=size=96x64:rate=25:duration=3 "
+                 "-f lavfi -i sine=duration=3 -c:v " +
+                     std::string(codec) + " -bf 2 -g 25 -c:a libmp3lame -f avi {out}",
+                 &why);
+        if (file.empty()) {
+            ADD_FAILURE() << why;
+            continue;
+        }
+        TAVIExtractor x;
+        x.Open(file);
+        std::vector<std::string> ours;
+        bool sawB = false;
+        for (int32_t f = 0; f < x.FrameCount(); ++f) {
+            const TFrameFacts facts = x.DescribeFrame(f);
+            EXPECT_EQ(facts.Key, x.NearestKeyFrame(f) == f) << f;
+            if (facts.Picture == TPictureType::Empty)
+                continue;
+            ours.push_back(PictureTypeText(facts.Picture));
+            sawB = sawB || facts.Picture == TPictureType::B;
+        }
+        EXPECT_TRUE(sawB);
+        EXPECT_EQ(ours, ProbedPictureTypes(file));
+
+        // The plan's first frame and size are the cut's.
+        const TCutPlan plan = x.PlanCut(30, 60);
+        EXPECT_EQ(plan.FirstFrame, x.CutStartFrame(30));
+        EXPECT_EQ(plan.DurationMs, (60 - plan.FirstFrame + 1) * 40);
+        const std::string out = testmedia::TempDir() + "/plan-" + codec + ".avi";
+        x.CreateOutput(out);
+        x.SaveRange(30, 60);
+        const double real = static_cast<double>(testmedia::FileSizeOf(out));
+        EXPECT_NEAR(static_cast<double>(plan.Bytes), real, real * 0.05);
+    }
+}
