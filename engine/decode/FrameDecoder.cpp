@@ -3,6 +3,7 @@
 #include "engine/decode/FrameDecoder.h"
 
 #include "engine/decode/KeyFrameProbe.h"
+#include "engine/decode/PictureCache.h"
 
 #include "support/files/ByteOrder.h"
 
@@ -137,6 +138,8 @@ struct FrameDecoder::Impl {
     std::map<LONG, Slot> slots;
     std::set<LONG> pending; // slots still waiting for a picture
     std::map<LONG, FramePtr> pictures;
+    // Pictures decoded on the way, kept for stepping back; outlives the runs.
+    TPictureCache cache;
     // Which data the run has read, so that a stream handed over later can be checked.
     LONG keyRead = -1;
     uint64_t keyPrint = 0;
@@ -484,6 +487,7 @@ void FrameDecoder::Impl::Assign(const AVFrame& frame) {
     slots[slot] = copy ? Slot::Picture : Slot::Failed;
     if (!copy)
         return;
+    cache.Put(slot, *copy);
     pictures[slot] = std::move(copy);
     // On the way to the target only the latest picture can still be shown, so a long group of
     // pictures never piles up.
@@ -631,8 +635,10 @@ bool FrameDecoder::Rebind(PAVISTREAM stream) {
             keep = n >= d.start && static_cast<int64_t>(n) - d.start < d.length &&
                    d.ReadChunk(n, &unused, &now) != Chunk::Failed && now == print;
         }
-        if (!keep)
+        if (!keep) {
             d.runKey = -1;
+            d.cache.Clear();
+        }
         return true;
     } catch (const std::exception&) {
         return false;
@@ -644,6 +650,9 @@ BITMAPINFOHEADER* FrameDecoder::Decode(LONG frame) {
     if (frame < d.start || static_cast<int64_t>(frame) - d.start >= d.length)
         return nullptr;
     try {
+        d.cache.Focus(frame);
+        if (const AVFrame* kept = d.cache.Get(frame))
+            return d.ToDib(*kept);
         const LONG key = d.RunKeyFor(frame);
         const bool carryOn = d.runKey >= 0 && !d.failed &&
                              (key == d.runKey || key == d.fallbackFor) && frame >= d.lowestKept &&
@@ -665,10 +674,21 @@ BITMAPINFOHEADER* FrameDecoder::Decode(LONG frame) {
         if (!picture)
             return nullptr;
         BITMAPINFOHEADER* result = d.ToDib(*picture);
+        // A frame that repeats an earlier picture is kept under its own number too.
+        if (used != frame)
+            d.cache.Put(frame, *picture);
         d.Prune(used);
         return result;
     } catch (const std::exception&) {
         d.runKey = -1;
         return nullptr;
     }
+}
+
+void FrameDecoder::SetCacheBudget(size_t bytes) {
+    impl_->cache.SetBudget(bytes);
+}
+
+size_t FrameDecoder::CacheBytes() const {
+    return impl_->cache.Bytes();
 }

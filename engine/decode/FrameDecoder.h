@@ -4,6 +4,7 @@
 
 #include "engine/avi/VFW.h"
 
+#include <cstddef>
 #include <memory>
 
 // Frame numbers are the stream's sample numbers. Frame N is the N-th picture in display order,
@@ -33,6 +34,12 @@ public:
     // followed by bottom-up rows of blue, green, red and 255. Valid until the next call or the
     // decoder's end. nullptr when the frame lies outside the stream or cannot be decoded.
     BITMAPINFOHEADER* Decode(LONG frame);
+
+    // Pictures decoded on the way to a frame are kept, nearest to the last frame asked first,
+    // within this many bytes (TPictureCache::kDefaultBudget unless set), so that stepping back
+    // costs no new decode; what is kept is never above it.
+    void SetCacheBudget(size_t bytes);
+    size_t CacheBytes() const;
 
 private:
     struct Impl;

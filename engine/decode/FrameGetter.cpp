@@ -62,6 +62,13 @@ void* AVIStreamGetFrame(PGETFRAME pg, LONG lPos) {
     return pg->decoder->Decode(lPos);
 }
 
+HRESULT AVIStreamGetFrameSetCache(PGETFRAME pg, size_t bytes) {
+    if (!pg || !pg->decoder)
+        return AVIERR_BADHANDLE;
+    pg->decoder->SetCacheBudget(bytes);
+    return AVIERR_OK;
+}
+
 HRESULT AVIStreamGetFrameClose(PGETFRAME pg) {
     if (!pg)
         return AVIERR_BADHANDLE;

@@ -4,6 +4,8 @@
 
 #include "engine/avi/VFW.h"
 
+#include <cstddef>
+
 struct AviFrameGetter;
 using PGETFRAME = AviFrameGetter*;
 
@@ -13,3 +15,6 @@ using PGETFRAME = AviFrameGetter*;
 PGETFRAME AVIStreamGetFrameOpen(PAVISTREAM pavi, const BITMAPINFOHEADER* lpbiWanted);
 void* AVIStreamGetFrame(PGETFRAME pg, LONG lPos);
 HRESULT AVIStreamGetFrameClose(PGETFRAME pg);
+// An extension of ours: the memory the getter's decoder may keep decoded pictures in, so that
+// stepping back is as cheap as stepping forward (see FrameDecoder::SetCacheBudget).
+HRESULT AVIStreamGetFrameSetCache(PGETFRAME pg, size_t bytes);

@@ -120,7 +120,9 @@ std::vector<uint8_t> EncodeBmp(const TFrameBitmap& Image) {
     if (Image.Pixels.size() > UINT32_MAX - kHeaders)
         throw std::invalid_argument("picture too large for a BMP file");
     const auto imageBytes = static_cast<uint32_t>(Image.Pixels.size());
-    std::vector<uint8_t> file(kHeaders);
+    std::vector<uint8_t> file;
+    file.reserve(size_t{kHeaders} + Image.Pixels.size());
+    file.resize(kHeaders);
     uint8_t* h = file.data();
     h[0] = 'B';
     h[1] = 'M';

@@ -17,6 +17,7 @@ bool TAVIExtractor::GetFrameBitmap(TFrameBitmap& Bitmap, int32_t Frame) {
         AVIStreamGetFrameOpen(VideoStream, reinterpret_cast<const BITMAPINFOHEADER*>(1));
     if (!getter)
         return false;
+    AVIStreamGetFrameSetCache(getter, PictureCacheBytes);
     const auto* dib = static_cast<const BITMAPINFOHEADER*>(AVIStreamGetFrame(getter, Frame));
     // The getter hands its decoder back to the stream when closed, so stepping on to the next
     // frame costs one decode.

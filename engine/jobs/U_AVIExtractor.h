@@ -5,6 +5,7 @@
 
 #include "engine/avi/U_AviIndexScan.h"
 #include "engine/avi/VFW.h"
+#include "engine/decode/PictureCache.h"
 #include "engine/decode/PictureType.h"
 
 #include <cstdint>
@@ -68,6 +69,8 @@ public:
     // the job, which raises "... failed. Err: $800440C6" (AVIERR_USERABORT) and keeps what it
     // wrote as after any failure.
     std::function<bool()> ShouldStop;
+    // The memory the frame decoder may keep pictures in for stepping back (bytes).
+    size_t PictureCacheBytes = TPictureCache::kDefaultBudget;
 
     TAVIExtractor();
     ~TAVIExtractor();

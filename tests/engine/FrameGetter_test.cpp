@@ -280,6 +280,20 @@ TEST_P(FrameGetterFiles, PicturesMatchFfmpegHoweverReached) {
         ASSERT_TRUE(image) << "frame " << n;
         EXPECT_EQ(image->Pixels, fresh[static_cast<size_t>(n - v.start)].Pixels) << "frame " << n;
     }
+
+    // Backward from the end, then about, with room for a few pictures only: whatever the cache
+    // answers is the frame's own picture, and it never holds more than its budget.
+    const std::unique_ptr<FrameDecoder> small = FrameDecoder::Open(v.stream.p);
+    ASSERT_NE(small, nullptr);
+    const size_t budget = 4 * static_cast<size_t>(width) * static_cast<size_t>(height);
+    small->SetCacheBudget(budget);
+    for (int i = 0; i < 60; ++i) {
+        const LONG n = i < 25 && i < v.length ? v.start + v.length - 1 - i : pick(random);
+        const std::optional<TFrameBitmap> image = FromDib(small->Decode(n));
+        ASSERT_TRUE(image) << "frame " << n;
+        EXPECT_EQ(image->Pixels, fresh[static_cast<size_t>(n - v.start)].Pixels) << "frame " << n;
+        ASSERT_LE(small->CacheBytes(), budget);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FrameGetterFiles, ::testing::ValuesIn(Sources()),
