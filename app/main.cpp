@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -43,6 +44,21 @@ int WriteReferenceFile(const QString& FileName) {
     return 0;
 }
 
+// CLIPVANE_REPORT_FIRST_FRAME=1 (for bench_first_frame): once the first frame of the file on the
+// command line is on screen, print the monotonic clock and quit.
+void ReportFirstFrame(TMainDlg* Window) {
+    if (qEnvironmentVariable("CLIPVANE_REPORT_FIRST_FRAME") != QLatin1String("1"))
+        return;
+    Window->OnFirstFrame = [Window] {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::printf("first_frame_monotonic_us=%lld\n",
+                    static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+        std::fflush(stdout);
+        Window->close();
+    };
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,10 +82,13 @@ int main(int argc, char** argv) {
 
     TAppForms forms = CreateAppForms();
     forms.MainDlg->CommandLine = arguments.mid(1);
+    ReportFirstFrame(forms.MainDlg);
     forms.MainDlg->show();
-    // Start-up waits for the application to become active; a session without a window manager
-    // may never activate it, so the window starts on its own soon after, in the same order.
-    QTimer::singleShot(500, forms.MainDlg, [&forms] { forms.MainDlg->FirstActivation(); });
+    // Start-up runs on the application's first activation. A session without a window manager
+    // may never activate it, and waiting for one costs the user time before the first frame:
+    // the first turn of the event loop starts it in the same order, and a later activation
+    // finds it done.
+    QTimer::singleShot(0, forms.MainDlg, [&forms] { forms.MainDlg->FirstActivation(); });
     const int result = app.exec();
     DestroyAppForms(forms);
     return result;
