@@ -83,6 +83,15 @@ const std::vector<std::string>& Ts_MainTexts() {
         "it could not be read",
         "it holds far more chunks than any video does",
         "The beginning and the end are on the same frame. Mark the end after the beginning.",
+        "Frame %s / %s",
+        "key frame",
+        "empty",
+        "not coded",
+        "Cut: frames %s to %s, %s, about %s",
+        "Go to",
+        "Frame (from 1) or time (h:mm:ss.mmm):",
+        "%s is not a frame number or a time.",
+        kKeyListTexts[6],
     };
     return texts;
 }

@@ -15,6 +15,8 @@ inline constexpr const char* kKeyListTexts[] = {
     "Shift+Left / Shift+Right: previous / next key frame",
     "Home, Ctrl+Left / End, Ctrl+Right: first / last frame",
     "Mouse wheel: one frame",
-    "Ctrl+O: load a file; Ctrl+Q: quit; F1: help; Ctrl+L: log file; Ctrl+G: check for update; "
-    "Ctrl+B: about; Ctrl+F1: this list",
+    ("Ctrl+O: load a file; Ctrl+Q: quit; F1: help; Ctrl+L: log file; Ctrl+U: check for update; "
+     "Ctrl+B: about; Ctrl+F1: this list"),
+    ("Up / Down: next / previous key frame; Ctrl+G: go to a frame or a time; Ctrl+mouse wheel: "
+     "zoom the seek bar"),
 };

@@ -43,6 +43,21 @@ static void InitAssets() {
     Q_INIT_RESOURCE(mainwindow);
 }
 
+namespace {
+
+// "PictureCacheMB": the memory for pictures kept for stepping back, 0 for none; a missing or
+// unreadable value leaves the default.
+size_t PictureCacheSetting() {
+    const QString text = QString::fromStdString(ReadAppSetting("PictureCacheMB")).trimmed();
+    bool ok = false;
+    const qlonglong mb = text.toLongLong(&ok);
+    if (!ok || mb < 0 || mb > 65536)
+        return TPictureCache::kDefaultBudget;
+    return static_cast<size_t>(mb) << 20;
+}
+
+} // namespace
+
 TApplicationEvents::TApplicationEvents(QObject* Parent) : QObject(Parent) {
     qApp->installEventFilter(this);
 }
@@ -212,7 +227,10 @@ void TMainDlg::AppEvtActivate() {
     PictureWorker = new TPictureExtractThd(Extractor.get());
     connect(PictureWorker, &TPictureExtractThd::ShowFrame, this,
             [this](bool Ready, const QImage& Image) { ShowFrame(Ready, Image); });
-    bar->setMaximum(bar->minimum());
+    bar->SetFrameCount(0);
+    // A verb run reads no settings (see below).
+    if (!VerbRun)
+        Extractor->PictureCacheBytes = PictureCacheSetting();
 
     DroppedFiles.clear();
     RegisterDropTarget(this, &DroppedFiles, {}, [this](TMyWideDropTarget*) { FilesDropped(); });

@@ -85,6 +85,8 @@ public:
     QStringList DroppedFiles;
     std::unique_ptr<TKLog> Log;          // from the first activation
     std::unique_ptr<TParvoLite> Updater; // from the first activation
+    // Called once, when the first frame of the first file is on screen (start-up timing).
+    std::function<void()> OnFirstFrame;
     int32_t CurrentFrame = 0;
     int32_t BeginFrame = 0;
     int32_t EndFrame = 0;
@@ -111,6 +113,8 @@ public:
     QLabel* error_lbl;
     QPushButton* check_btn;
     TSeekBar* bar;
+    QLabel* pos_lbl;   // where the current frame is and what it holds
+    QLabel* range_lbl; // what a cut of the marked range would write
     QGroupBox* split_trim_grp;
     QPushButton* start_btn;
     QPushButton* end_btn;
@@ -139,6 +143,7 @@ public:
     QAction* N50FramesBackward1 = nullptr;
     QAction* NextKeyFrame1 = nullptr;
     QAction* PreviousKeyFrame1 = nullptr;
+    QAction* GoTo1 = nullptr;
     QAction* BurntoCD1 = nullptr;
     QAction* ConverttoDVD1 = nullptr;
     QAction* Language1 = nullptr;
@@ -219,6 +224,8 @@ public:
     void N50FramesBackward1Click();
     void NextKeyFrame1Click();
     void PreviousKeyFrame1Click();
+    // Asks for a frame number or a time and goes there.
+    void GoTo1Click();
     // The preview worker's result (main thread).
     void ShowFrame(bool FrameReady, const QImage& Image);
 
@@ -267,6 +274,9 @@ private:
     QString lastSaveFolder_;
     // A message about the last command, shown in the fourth panel while no key hint is.
     QString lastMessage_;
+    // The key frame last shown while the bar is dragged.
+    int32_t scrubKey_ = -1;
+    bool firstFrameShown_ = false;
     // Said before the log existed; written to it once it does.
     std::vector<std::string> earlyLogLines_;
 
@@ -277,6 +287,7 @@ private:
     void CreateControls();
     QWidget* CreateHeader();
     QWidget* CreateImageArea();
+    QWidget* CreateReadout();
     QWidget* CreateCommandRow();
     void CreateStatusBar();
     void CreateMenu();
@@ -288,6 +299,11 @@ private:
     // U_MainDlgNavigation.cpp
     bool SourceValid() const;
     int32_t FrameUnderBar() const;
+    // The readout of the current frame, and of the marked range.
+    void UpdatePositionReadout();
+    void UpdateRangeReadout();
+    // In the message panel, when the cut starts before the beginning the user marked.
+    void SayWhereCutStarts();
     // A file that cannot be opened: named, with the cause in words and the engine's after.
     void ReportUnopened(const QString& ShortName, const std::exception& Error);
     // Nothing loaded that can be shown or cut: empty picture, controls off.

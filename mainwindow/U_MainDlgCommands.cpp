@@ -48,16 +48,23 @@ void TMainDlg::start_btnClick() {
         return;
     BeginFrame = Extractor->CutStartFrame(CurrentFrame);
     beginMarked_ = true;
-    bar->SetSelStart(FrameToBar(BeginFrame, Extractor->FrameCount(), bar->maximum()));
-    // The mark the user set is not where the output will begin: say where it does.
-    SayDone(BeginFrame == CurrentFrame
-                ? QString()
-                : TranslateWith(QStringLiteral("The cut starts at frame %s, the key frame %s "
-                                               "frames before the mark."),
-                                {QString::number(BeginFrame + 1),
-                                 QString::number(CurrentFrame - BeginFrame)}));
+    bar->SetSelStart(BeginFrame);
+    bar->SetAskedStart(BeginFrame == CurrentFrame ? -1 : CurrentFrame);
+    SayWhereCutStarts();
+    UpdateRangeReadout();
     // The arrows go on stepping through frames.
     bar->setFocus();
+}
+
+void TMainDlg::SayWhereCutStarts() {
+    // The mark the user set is not where the output will begin: say where it does.
+    const int32_t asked = bar->AskedStart();
+    SayDone(asked < 0 || asked == BeginFrame
+                ? QString()
+                : TranslateWith(
+                      QStringLiteral("The cut starts at frame %s, the key frame %s "
+                                     "frames before the mark."),
+                      {QString::number(BeginFrame + 1), QString::number(asked - BeginFrame)}));
 }
 
 void TMainDlg::end_btnClick() {
@@ -65,7 +72,8 @@ void TMainDlg::end_btnClick() {
         return;
     EndFrame = CurrentFrame;
     endMarked_ = true;
-    bar->SetSelEnd(FrameToBar(EndFrame, Extractor->FrameCount(), bar->maximum()));
+    bar->SetSelEnd(EndFrame);
+    UpdateRangeReadout();
     bar->setFocus();
 }
 
@@ -107,8 +115,9 @@ void TMainDlg::RestoreMarks(int32_t Begin, int32_t End, int32_t Frame) {
     BeginFrame = Begin;
     EndFrame = End;
     beginMarked_ = endMarked_ = true;
-    bar->SetSelStart(FrameToBar(BeginFrame, Extractor->FrameCount(), bar->maximum()));
-    bar->SetSelEnd(FrameToBar(EndFrame, Extractor->FrameCount(), bar->maximum()));
+    bar->SetSelStart(BeginFrame);
+    bar->SetSelEnd(EndFrame);
+    UpdateRangeReadout();
     GotoFrame(Frame, false);
 }
 
@@ -143,6 +152,8 @@ void TMainDlg::ReportFailure(const QString& EngineMessage) {
 void TMainDlg::commit_btnClick() {
     if (!SourceValid() || !CutDlg || !RangeReady())
         return;
+    // Said again, in view while the name is chosen.
+    SayWhereCutStarts();
     const QString base = QFileInfo(QString::fromStdString(Extractor->FileName)).completeBaseName();
     SuggestSaveName(JSDAvi, QStringLiteral("%1-%2-%3.avi")
                                 .arg(base)

@@ -83,6 +83,7 @@ void TMainDlg::CreateControls() {
     body->addWidget(CreateImageArea(), 1);
     bar = Named(new TSeekBar(central), "bar");
     body->addWidget(bar);
+    body->addWidget(CreateReadout());
     body->addWidget(CreateCommandRow());
     pb = Named(new QProgressBar(central), "pb");
     pb->setRange(0, 100);
@@ -162,6 +163,24 @@ QWidget* TMainDlg::CreateImageArea() {
     return area;
 }
 
+QWidget* TMainDlg::CreateReadout() {
+    auto* row = new QWidget(this);
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    pos_lbl = Named(new QLabel(row), "pos_lbl");
+    range_lbl = Named(new QLabel(row), "range_lbl");
+    for (QLabel* label : {pos_lbl, range_lbl}) {
+        label->setTextFormat(Qt::PlainText);
+        // Long texts are cut rather than widening the window.
+        label->setMinimumWidth(1);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    range_lbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    line->addWidget(pos_lbl, 1);
+    line->addWidget(range_lbl, 1);
+    return row;
+}
+
 QWidget* TMainDlg::CreateCommandRow() {
     auto* row = new QWidget(this);
     auto* line = new QHBoxLayout(row);
@@ -236,6 +255,8 @@ void TMainDlg::CreateMenu() {
          &M::NextKeyFrame1Click, false},
         {1, "PreviousKeyFrame1", "Previous Key Frame", "Shift+Left", &M::PreviousKeyFrame1,
          &M::PreviousKeyFrame1Click, false},
+        {1, "N8", "-", "", nullptr, nullptr, false},
+        {1, "GoTo1", "Go to...", "Ctrl+G", &M::GoTo1, &M::GoTo1Click, false},
         {0, "BurnDVD1", "Burn / DVD", "", nullptr, nullptr, false},
         {1, "BurntoCD1", "Burn to CD", "", &M::BurntoCD1, &M::BurntoCD1Click, false},
         {1, "ConverttoDVD1", "Convert to DVD", "", &M::ConverttoDVD1, &M::ConverttoDVD1Click,
@@ -250,7 +271,7 @@ void TMainDlg::CreateMenu() {
         {1, "Openlogfile1", "Open log file", "Ctrl+L", &M::Openlogfile1, &M::Openlogfile1Click,
          false},
         {1, "N5", "-", "", nullptr, nullptr, false},
-        {1, "Checkforupdate1", "Check for update...", "Ctrl+G", &M::Checkforupdate1,
+        {1, "Checkforupdate1", "Check for update...", "Ctrl+U", &M::Checkforupdate1,
          &M::Checkforupdate1Click, false},
         {1, "N6", "-", "", nullptr, nullptr, false},
         {1, "BugreportFeaturerequestKnownissues1", "Bug report, Feature request, Known issues", "",

@@ -7,6 +7,7 @@
 #include "engine/ui/U_FileInfoDlg.h"
 #include "engine/ui/U_PictureExtractThd.h"
 #include "mainwindow/FrameImage.h"
+#include "mainwindow/Readout.h"
 #include "mainwindow/SeekBar.h"
 #include "mainwindow/dialogs/C_WideDialogs.h"
 #include "mainwindow/dialogs/U_MsgDlg.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -23,6 +25,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -118,13 +121,13 @@ void TMainDlg::ReportUnopened(const QString& ShortName, const std::exception& Er
 
 void TMainDlg::ShowUnusable() {
     setWindowTitle(BaseCaption());
-    bar->setRange(0, 0);
-    bar->SetSelStart(0);
-    bar->SetSelEnd(0);
+    bar->SetFrameCount(0);
     CurrentFrame = BeginFrame = EndFrame = 0;
     beginMarked_ = endMarked_ = false;
     for (int i = 0; i < 3; ++i)
         SetPanel(i, QString());
+    pos_lbl->clear();
+    range_lbl->clear();
     SayDone(QString());
     img->setVisible(true);
     errorBox_->setVisible(false);
@@ -134,7 +137,7 @@ void TMainDlg::ShowUnusable() {
 }
 
 int32_t TMainDlg::FrameUnderBar() const {
-    return BarToFrame(bar->value(), Extractor ? Extractor->FrameCount() : 0, bar->maximum());
+    return bar->value();
 }
 
 void TMainDlg::LoadFile(const QString& FileName) {
@@ -174,19 +177,16 @@ void TMainDlg::LoadFile(const QString& FileName) {
         return;
     }
     setWindowTitle(BaseCaption() + QStringLiteral(" (") + shortName + QLatin1Char(')'));
-    // One bar position per frame: the arrows step a frame, the page keys 50, as the wheel one.
-    const int32_t frames = Extractor->FrameCount();
-    bar->setRange(0, std::max(frames - 1, 0));
-    bar->setSingleStep(1);
-    bar->setPageStep(50);
-    bar->setTickInterval(std::max(frames / 10, 1));
-    bar->SetSelStart(0);
-    bar->SetSelEnd(0);
-    bar->setValue(0);
+    // One bar position per frame, the key frames drawn from the index.
+    bar->SetFrameCount(Extractor->FrameCount());
+    bar->SetKeyFrames(Extractor->KeyFrames());
     barChange();
     BeginFrame = EndFrame = CurrentFrame = 0;
     beginMarked_ = endMarked_ = false;
+    scrubKey_ = -1;
     SayDone(QString());
+    UpdatePositionReadout();
+    UpdateRangeReadout();
     SetPanel(0, shortName);
     SetPanel(1, QStringLiteral("%1x%2").arg(Extractor->FrameWidth()).arg(Extractor->FrameHeight()));
     audio_btn->setEnabled(Extractor->IsMP3 && Extractor->AudioReadable);
@@ -200,15 +200,33 @@ void TMainDlg::GotoFrame(int32_t Frame, bool FromBar) {
         return;
     const int32_t count = Extractor->FrameCount();
     Frame = std::max(std::min(Frame, count - 1), 0);
-    // Setting the bar runs barChange at once, which moves CurrentFrame to the frame under the
-    // bar; the frame asked for wins below.
-    if (!FromBar && count > 1) {
-        const int position = FrameToBar(Frame, count, bar->maximum());
-        if (position != bar->value())
-            bar->setValue(position);
-    }
+    // Setting the bar runs barChange at once, which comes back here from the bar.
+    if (!FromBar && Frame != bar->value())
+        bar->GoTo(Frame);
     CurrentFrame = Frame;
     SetPanel(2, FrameTimeText(Frame, Extractor->FrameDuration()));
+    UpdatePositionReadout();
+}
+
+void TMainDlg::UpdatePositionReadout() {
+    if (!SourceValid()) {
+        pos_lbl->clear();
+        return;
+    }
+    const int32_t count = Extractor->FrameCount();
+    pos_lbl->setText(PositionLine([this](const QString& Text) { return Translate(Text); },
+                                  CurrentFrame, count, Extractor->FrameTimeMs(CurrentFrame),
+                                  Extractor->FrameTimeMs(count),
+                                  Extractor->DescribeFrame(CurrentFrame)));
+}
+
+void TMainDlg::UpdateRangeReadout() {
+    if (!SourceValid() || !beginMarked_ || !endMarked_ || EndFrame <= BeginFrame) {
+        range_lbl->clear();
+        return;
+    }
+    range_lbl->setText(CutLine([this](const QString& Text) { return Translate(Text); },
+                               Extractor->PlanCut(BeginFrame, EndFrame)));
 }
 
 void TMainDlg::MoveCursor(int32_t Delta) {
@@ -221,6 +239,15 @@ void TMainDlg::barChange() {
         return;
     PendingFrame = 0;
     GotoFrame(FrameUnderBar(), true);
+    // While the bar is dragged the key frame before it shows at once (it decodes alone); the
+    // frame itself follows once the bar stands still.
+    if (bar->isSliderDown() && PictureWorker) {
+        const int32_t key = Extractor->NearestKeyFrame(CurrentFrame);
+        if (key >= 0 && key != scrubKey_) {
+            scrubKey_ = key;
+            PictureWorker->RequestFrame(key);
+        }
+    }
     Tmr->start();
 }
 
@@ -228,6 +255,7 @@ void TMainDlg::TmrTimer() {
     const int32_t frame = FrameUnderBar();
     if (frame == PendingFrame) {
         Tmr->stop();
+        scrubKey_ = -1;
         PreviewFrame(PendingFrame);
     } else {
         PendingFrame = frame;
@@ -243,6 +271,11 @@ void TMainDlg::PreviewFrame(int32_t Frame) {
 }
 
 void TMainDlg::ShowFrame(bool FrameReady, const QImage& Image) {
+    if (!firstFrameShown_ && FrameReady) {
+        firstFrameShown_ = true;
+        if (OnFirstFrame)
+            QMetaObject::invokeMethod(this, OnFirstFrame, Qt::QueuedConnection);
+    }
     img->setVisible(FrameReady);
     errorBox_->setVisible(!FrameReady);
     // While the audio job runs its end brings these back.
@@ -286,6 +319,12 @@ void TMainDlg::barKeyDown(QKeyEvent* Event, bool& Handled) {
     const Qt::KeyboardModifiers held = HeldModifiers(Event, true);
     RefreshModifierHint(held, true);
     const Qt::KeyboardModifier only = OnlyModifier(held);
+    // Up and Down go from key frame to key frame, as in other editors.
+    if (held == Qt::NoModifier && (Event->key() == Qt::Key_Up || Event->key() == Qt::Key_Down)) {
+        Event->key() == Qt::Key_Up ? NextKeyFrame1Click() : PreviousKeyFrame1Click();
+        Handled = true;
+        return;
+    }
     if (only != Qt::NoModifier && (Event->key() == Qt::Key_Left || Event->key() == Qt::Key_Right)) {
         RunSeekCommand(Event->key(), only);
         Handled = true;
@@ -379,6 +418,28 @@ void TMainDlg::NextKeyFrame1Click() {
     const int32_t key = Extractor->NextKeyFrame(CurrentFrame);
     if (key > CurrentFrame)
         GotoFrame(key, false);
+}
+
+void TMainDlg::GoTo1Click() {
+    if (!SourceValid())
+        return;
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(Translate(QStringLiteral("Go to")));
+    dialog.setLabelText(Translate(QStringLiteral("Frame (from 1) or time (h:mm:ss.mmm):")));
+    dialog.setTextValue(QString::number(int64_t{CurrentFrame} + 1));
+    dialog.setOkButtonText(ButtonOk);
+    dialog.setCancelButtonText(ButtonCancel);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const std::optional<int32_t> frame =
+        ParsePosition(dialog.textValue(), [this](int64_t Ms) { return Extractor->FrameAtMs(Ms); });
+    if (!frame) {
+        ShowMessage(TranslateWith(QStringLiteral("%s is not a frame number or a time."),
+                                  {dialog.textValue().trimmed()}));
+        return;
+    }
+    GotoFrame(*frame, false);
+    bar->setFocus();
 }
 
 void TMainDlg::PreviousKeyFrame1Click() {

@@ -70,3 +70,11 @@ int64_t TAVIExtractor::FrameTimeMs(int32_t Frame) const {
                            static_cast<long double>(VideoInfo.dwRate);
     return static_cast<int64_t>(std::floor(ms));
 }
+
+int32_t TAVIExtractor::FrameAtMs(int64_t Ms) const {
+    if (!Valid || VideoInfo.dwScale == 0 || FrameCount() <= 0)
+        return -1;
+    const long double frame = static_cast<long double>(std::max<int64_t>(Ms, 0)) *
+                              VideoInfo.dwRate / (1000.0L * VideoInfo.dwScale);
+    return static_cast<int32_t>(std::min<long double>(std::floor(frame + 1e-9L), FrameCount() - 1));
+}

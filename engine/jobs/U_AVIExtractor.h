@@ -100,6 +100,8 @@ public:
     TFrameFacts DescribeFrame(int32_t Frame) const;
     // Start time of a frame in milliseconds (the stream's exact rate), -1 outside the video.
     int64_t FrameTimeMs(int32_t Frame) const;
+    // The frame shown at a time in milliseconds, within the video; -1 without video.
+    int32_t FrameAtMs(int64_t Ms) const;
 
     // Clears List and fills it with name=value lines; a null List is ignored.
     void GetProperties(std::vector<std::string>* List) const;

@@ -102,7 +102,8 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
     EXPECT_EQ(dlg->Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     EXPECT_EQ(dlg->Help1->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_EQ(dlg->Openlogfile1->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
-    EXPECT_EQ(dlg->Checkforupdate1->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
+    EXPECT_EQ(dlg->Checkforupdate1->shortcut(), QKeySequence(QStringLiteral("Ctrl+U")));
+    EXPECT_EQ(dlg->GoTo1->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
     EXPECT_EQ(dlg->About1->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
     auto* navigation = dlg->findChild<QMenu*>(QStringLiteral("Navigation1"));
     ASSERT_NE(navigation, nullptr);
@@ -111,7 +112,7 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
         entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(entries, (QStringList{"Beginning", "End", "-", "Next Frame", "Previous Frame", "-",
                                     "50 Frames Forward", "50 Frames Backward", "-",
-                                    "Next Key Frame", "Previous Key Frame"}));
+                                    "Next Key Frame", "Previous Key Frame", "-", "Go to..."}));
     auto* help = dlg->findChild<QMenu*>(QStringLiteral("N4"));
     ASSERT_NE(help, nullptr);
     entries.clear();
@@ -123,7 +124,7 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
 
     // The message table: the original texts in order, the later ones after them.
     const QStringList items = dlg->Ts_Main->Items();
-    ASSERT_EQ(items.size(), 76);
+    ASSERT_EQ(items.size(), 85);
     EXPECT_EQ(items.first(), QStringLiteral("Invalid file type"));
     EXPECT_EQ(items[37], QStringLiteral("JPEG Files"));
     EXPECT_EQ(items[38], QString::fromLatin1(kFailedJobText));
@@ -231,7 +232,7 @@ TEST_F(MainDlgLoad, LoadedFileSetsCaptionPanelsBarAndPreview) {
     const int32_t n = dlg->Extractor->FrameCount();
     // One position per frame.
     EXPECT_EQ(dlg->bar->maximum(), n - 1);
-    EXPECT_EQ(dlg->bar->tickInterval(), n / 10);
+    EXPECT_EQ(dlg->bar->KeyFrames(), dlg->Extractor->KeyFrames());
     EXPECT_EQ(dlg->bar->value(), 0);
     EXPECT_EQ(dlg->bar->SelStart(), 0);
     EXPECT_EQ(dlg->bar->SelEnd(), 0);

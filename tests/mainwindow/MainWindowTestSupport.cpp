@@ -262,6 +262,15 @@ samplefiles::Sample WideAvi(const std::string& Codec) {
                            Codec + " -f avi {out}");
 }
 
+samplefiles::Sample BFramesWithGapAvi() {
+    // The dropped picture leaves a hole in the time stamps, which the muxer fills with an empty
+    // chunk.
+    return FromCommand("mw-bframes-gap.avi",
+                       "ffmpeg -nostdin -v error -y -f lavfi "
+                       "-i testsrc2=size=96x64:rate=25:duration=3 -vf select='not(eq(n\\,20))' "
+                       "-fps_mode passthrough -c:v mpeg4 -bf 2 -g 25 -f avi {out}");
+}
+
 samplefiles::Sample AudioOnlyAvi() {
     return FromCommand("mw-audio-only.avi", "ffmpeg -nostdin -v error -y -f lavfi "
                                             "-i sine=duration=1 -c:a libmp3lame -f avi {out}");

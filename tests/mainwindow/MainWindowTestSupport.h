@@ -93,6 +93,8 @@ samplefiles::Sample UnreadableAudioAvi();
 samplefiles::Sample UndecodableAvi();
 // Ten minutes of MP3 at 320 kbit/s beside tiny pictures, for timing the audio extraction.
 samplefiles::Sample LongMp3Avi();
+// 75 frames of MPEG-4 with B-frames, a key frame every 25 and one empty chunk.
+samplefiles::Sample BFramesWithGapAvi();
 // An AVI holding one MP3 stream and no video.
 samplefiles::Sample AudioOnlyAvi();
 // 160x120 pictures of Codec (an ffmpeg encoder) to be shown at 16:9.
