@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -103,6 +104,14 @@ void PressAccept(QFileDialog* Dialog) {
     QMetaObject::invokeMethod(Dialog, "accept", Qt::DirectConnection);
 }
 
+void ChooseFile(QFileDialog* Dialog, const QString& Name) {
+    // Typed, as a user would: once the name field has the focus, selectFile leaves it alone.
+    if (auto* edit = Dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        edit->setText(Name);
+    else
+        Dialog->selectFile(Name);
+}
+
 void AcceptFileDialog(const QString& Name, int FilterIndex) {
     WhenModal(IsFileDialog, [Name, FilterIndex](QWidget* w) {
         auto* d = qobject_cast<QFileDialog*>(w);
@@ -110,8 +119,26 @@ void AcceptFileDialog(const QString& Name, int FilterIndex) {
             d->selectNameFilter(d->nameFilters().value(FilterIndex - 1));
             emit d->filterSelected(d->selectedNameFilter());
         }
-        d->selectFile(Name);
+        ChooseFile(d, Name);
         PressAccept(d);
+        // Now and then the dialog takes in its folder after the press and stays open; press
+        // again, and give up after a few seconds so that a test fails rather than hangs.
+        auto* retry = new QTimer(Watchers());
+        retry->setInterval(20);
+        QObject::connect(retry, &QTimer::timeout, retry,
+                         [retry, d = QPointer<QFileDialog>(d), Name] {
+                             if (!d || !d->isVisible() || retry->property("tries").toInt() > 250) {
+                                 if (d && d->isVisible())
+                                     d->reject();
+                                 retry->deleteLater();
+                                 retry->stop();
+                                 return;
+                             }
+                             retry->setProperty("tries", retry->property("tries").toInt() + 1);
+                             ChooseFile(d, Name);
+                             PressAccept(d);
+                         });
+        retry->start();
     });
 }
 

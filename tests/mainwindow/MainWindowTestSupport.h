@@ -43,6 +43,8 @@ private:
 void WhenModal(const std::function<bool(QWidget*)>& Matches,
                const std::function<void(QWidget*)>& Act);
 void StopWatching();
+// Types Name (a file, or several each in double quotes) into the dialog's name field.
+void ChooseFile(QFileDialog* Dialog, const QString& Name);
 // Presses the dialog's Open/Save button.
 void PressAccept(QFileDialog* Dialog);
 // The next file dialog: choose FilterIndex (from 1, 0 keeps it), type Name and accept.
