@@ -92,6 +92,7 @@ const std::vector<std::string>& Ts_MainTexts() {
         "Frame (from 1) or time (h:mm:ss.mmm):",
         "%s is not a frame number or a time.",
         kKeyListTexts[6],
+        "Cut: frames %s to %s, %s, about %s; it starts %s frames before the mark",
     };
     return texts;
 }

@@ -49,12 +49,17 @@ QString PositionLine(const TReadoutTranslate& Translate, int32_t Frame, int32_t 
     return line;
 }
 
-QString CutLine(const TReadoutTranslate& Translate, const TCutPlan& Plan) {
-    return Fill(Translate(QStringLiteral("Cut: frames %s to %s, %s, about %s")),
-                {QString::number(int64_t{Plan.FirstFrame} + 1),
-                 QString::number(int64_t{Plan.LastFrame} + 1), TimeMsText(Plan.DurationMs),
-                 QLocale().formattedDataSize(static_cast<qint64>(Plan.Bytes), 1,
-                                             QLocale::DataSizeTraditionalFormat)});
+QString CutLine(const TReadoutTranslate& Translate, const TCutPlan& Plan, int32_t AskedStart) {
+    QStringList args = {QString::number(int64_t{Plan.FirstFrame} + 1),
+                        QString::number(int64_t{Plan.LastFrame} + 1), TimeMsText(Plan.DurationMs),
+                        QLocale().formattedDataSize(static_cast<qint64>(Plan.Bytes), 1,
+                                                    QLocale::DataSizeTraditionalFormat)};
+    if (AskedStart <= Plan.FirstFrame)
+        return Fill(Translate(QStringLiteral("Cut: frames %s to %s, %s, about %s")), args);
+    args << QString::number(int64_t{AskedStart} - Plan.FirstFrame);
+    return Fill(Translate(QStringLiteral(
+                    "Cut: frames %s to %s, %s, about %s; it starts %s frames before the mark")),
+                args);
 }
 
 std::optional<int32_t> ParsePosition(const QString& Text,

@@ -20,8 +20,9 @@ using TReadoutTranslate = std::function<QString(const QString& English)>;
 // "Frame 1235 / 10000   0:00:49.360 / 0:06:40.000   key frame, I" for frame 1234 (from 0).
 QString PositionLine(const TReadoutTranslate& Translate, int32_t Frame, int32_t Count, int64_t Ms,
                      int64_t TotalMs, const TFrameFacts& Facts);
-// "Cut: frames 1201 to 1451, 0:00:10.040, about 12.3 MB".
-QString CutLine(const TReadoutTranslate& Translate, const TCutPlan& Plan);
+// "Cut: frames 1201 to 1451, 0:00:10.040, about 12.3 MB", and how far before AskedStart (the
+// beginning the user marked, -1 for none) the cut starts when it does.
+QString CutLine(const TReadoutTranslate& Translate, const TCutPlan& Plan, int32_t AskedStart);
 
 // A frame typed as its number from 1, or a time as [[h:]m:]s[.fff] or with a trailing "s",
 // turned into a frame number from 0 by FrameAtMs; nothing for anything else.

@@ -54,17 +54,20 @@ void TSeekBar::SetAskedStart(int Frame) {
     update();
 }
 
-void TSeekBar::SetView(int64_t First, int64_t Last) {
+void TSeekBar::SetView(int64_t First, int64_t Last, int Keep) {
     const int64_t top = std::max<int64_t>(frameCount_ - 1, 0);
     const int64_t width = std::clamp<int64_t>(Last - First, std::min<int64_t>(kMinView, top), top);
+    Keep = static_cast<int>(std::clamp<int64_t>(Keep, 0, top));
+    // Keep stays in view: the view moves rather than the frame.
+    First = std::clamp<int64_t>(First, int64_t{Keep} - width, Keep);
     First = std::clamp<int64_t>(First, 0, top - width);
-    // The value stays; setRange would clamp it into the new view.
-    const int keep = value();
+    // setRange alone would clamp the value into the view and report a frame nobody asked for.
+    const int before = value();
     blockSignals(true);
     setRange(static_cast<int>(First), static_cast<int>(First + width));
-    setValue(std::clamp(keep, minimum(), maximum()));
+    setValue(Keep);
     blockSignals(false);
-    if (value() != keep)
+    if (value() != before)
         emit valueChanged(value());
     update();
 }
@@ -76,21 +79,19 @@ void TSeekBar::ZoomAround(int32_t Frame, double Factor) {
     const double share = std::clamp((Frame - minimum()) / width, 0.0, 1.0);
     const double first = Frame - share * wanted;
     SetView(static_cast<int64_t>(std::llround(first)),
-            static_cast<int64_t>(std::llround(first + std::min(wanted, 4e9))));
-}
-
-void TSeekBar::EnsureVisible(int32_t Frame) {
-    if (Frame >= minimum() && Frame <= maximum())
-        return;
-    const int64_t width = maximum() - minimum();
-    const int64_t first = Frame < minimum() ? Frame : int64_t{Frame} - width;
-    SetView(first, first + width);
+            static_cast<int64_t>(std::llround(first + std::min(wanted, 4e9))), value());
 }
 
 void TSeekBar::GoTo(int32_t Frame) {
     Frame = std::clamp(Frame, 0, std::max(frameCount_ - 1, 0));
-    EnsureVisible(Frame);
-    setValue(Frame);
+    if (Frame >= minimum() && Frame <= maximum()) {
+        setValue(Frame);
+        return;
+    }
+    // Out of view: the view moves along by the least that shows it.
+    const int64_t width = maximum() - minimum();
+    const int64_t first = Frame < minimum() ? Frame : int64_t{Frame} - width;
+    SetView(first, first + width, Frame);
 }
 
 void TSeekBar::keyPressEvent(QKeyEvent* Event) {

@@ -33,14 +33,13 @@ public:
     int AskedStart() const { return askedStart_; }
 
     // The part of the file the bar shows is minimum()..maximum(). Zooming keeps Frame where it
-    // is on the bar; the view never gets narrower than kMinView frames or wider than the file.
+    // is on the bar as far as the current frame stays in view; the view never gets narrower
+    // than kMinView frames or wider than the file.
     static constexpr int32_t kMinView = 20;
     void ZoomAround(int32_t Frame, double Factor);
     void ZoomOut() { ZoomAround(value(), 1e9); }
     bool Zoomed() const { return minimum() > 0 || maximum() < frameCount_ - 1; }
-    // Moves the view, keeping its width, so that Frame is in it.
-    void EnsureVisible(int32_t Frame);
-    // Shows Frame, moving the view when needed.
+    // Shows Frame, moving the view (keeping its width) when Frame lies outside it.
     void GoTo(int32_t Frame);
     // Where Frame lies on the bar, in pixels.
     int PixelOf(int Frame) const;
@@ -66,7 +65,8 @@ private:
     int wheelRest_ = 0; // eighths of a degree not yet a whole notch
 
     int FrameAtPixel(int X) const;
-    void SetView(int64_t First, int64_t Last);
+    // Shows First..Last, or as near as holds Keep, with Keep as the value.
+    void SetView(int64_t First, int64_t Last, int Keep);
     // Ticks from Top down, below the handle.
     void PaintKeyFrames(QPainter& Painter, int Top) const;
     void PaintSelection(QPainter& Painter, const QRect& Groove) const;

@@ -164,9 +164,11 @@ QWidget* TMainDlg::CreateImageArea() {
 }
 
 QWidget* TMainDlg::CreateReadout() {
+    // Two lines: side by side they would not fit the narrow window of a small picture.
     auto* row = new QWidget(this);
-    auto* line = new QHBoxLayout(row);
+    auto* line = new QVBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(2);
     pos_lbl = Named(new QLabel(row), "pos_lbl");
     range_lbl = Named(new QLabel(row), "range_lbl");
     for (QLabel* label : {pos_lbl, range_lbl}) {
@@ -175,9 +177,8 @@ QWidget* TMainDlg::CreateReadout() {
         label->setMinimumWidth(1);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
-    range_lbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    line->addWidget(pos_lbl, 1);
-    line->addWidget(range_lbl, 1);
+    line->addWidget(pos_lbl);
+    line->addWidget(range_lbl);
     return row;
 }
 

@@ -226,7 +226,7 @@ void TMainDlg::UpdateRangeReadout() {
         return;
     }
     range_lbl->setText(CutLine([this](const QString& Text) { return Translate(Text); },
-                               Extractor->PlanCut(BeginFrame, EndFrame)));
+                               Extractor->PlanCut(BeginFrame, EndFrame), bar->AskedStart()));
 }
 
 void TMainDlg::MoveCursor(int32_t Delta) {

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
@@ -103,13 +104,20 @@ TEST_F(CutLanding, KeyFrameTicksSitWhereFfprobeSaysAtAnyWidthAndZoom) {
     EXPECT_FALSE(drawn.empty());
     expectEveryKeyNearATick(drawn, 3);
 
-    // Zoomed in around a key frame, the narrow bar shows that stretch's key frames apart.
+    // Zoomed in, the narrow bar shows that stretch's key frames apart. Zooming around a frame
+    // far from the current one moves the view, never the current frame.
     dlg->GotoFrame(keys[20], false);
-    bar->ZoomAround(keys[20], 0.05);
+    bar->ZoomAround(keys[5], 0.05);
     EXPECT_TRUE(bar->Zoomed());
+    EXPECT_EQ(dlg->CurrentFrame, keys[20]);
     EXPECT_EQ(bar->value(), keys[20]);
     EXPECT_LE(bar->minimum(), keys[20]);
     EXPECT_GE(bar->maximum(), keys[20]);
+    const auto inView = std::count_if(keys.begin(), keys.end(), [&](int32_t k) {
+        return k >= bar->minimum() && k <= bar->maximum();
+    });
+    EXPECT_GE(inView, 2);
+    EXPECT_EQ(static_cast<long>(ticks().size()), inView);
     // Stepping past the view's end moves the view along.
     dlg->GotoFrame(bar->maximum(), false);
     const int32_t top = bar->maximum();
@@ -195,6 +203,8 @@ TEST_F(CutLanding, BandStartsAtTheRealFirstFrameAndSaveSaysSo) {
                                      .arg(end + 1)
                                      .arg((end - key + 1) * 40 / 1000)
                                      .arg((end - key + 1) * 40 % 1000, 3, 10, QLatin1Char('0'))))
+        << range.toStdString();
+    EXPECT_TRUE(range.endsWith(QStringLiteral("; it starts 5 frames before the mark")))
         << range.toStdString();
 
     // Still said while the name is asked for.

@@ -124,7 +124,7 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
 
     // The message table: the original texts in order, the later ones after them.
     const QStringList items = dlg->Ts_Main->Items();
-    ASSERT_EQ(items.size(), 85);
+    ASSERT_EQ(items.size(), 86);
     EXPECT_EQ(items.first(), QStringLiteral("Invalid file type"));
     EXPECT_EQ(items[37], QStringLiteral("JPEG Files"));
     EXPECT_EQ(items[38], QString::fromLatin1(kFailedJobText));
