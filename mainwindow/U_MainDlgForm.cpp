@@ -177,6 +177,8 @@ QWidget* TMainDlg::CreateReadout() {
         label->setMinimumWidth(1);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
+    // The range's line may run long in a window sized for a small picture: it wraps.
+    range_lbl->setWordWrap(true);
     line->addWidget(pos_lbl);
     line->addWidget(range_lbl);
     return row;
