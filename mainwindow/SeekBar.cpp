@@ -150,28 +150,26 @@ void TSeekBar::mousePressEvent(QMouseEvent* Event) {
     const QRect handle =
         style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
     if (Event->button() == Qt::LeftButton && isEnabled() && maximum() > minimum() &&
-        !handle.contains(Event->position().toPoint())) {
-        const QRect groove =
-            style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
-        const int span = groove.width() - handle.width();
-        const int x = Event->position().toPoint().x() - groove.x() - handle.width() / 2;
-        setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), x, span));
-    }
+        !handle.contains(Event->position().toPoint()))
+        setValue(FrameAtPixel(Event->position().toPoint().x()));
     QSlider::mousePressEvent(Event);
 }
 
-int TSeekBar::PixelOf(int Value) const {
+TSeekBar::TTrack TSeekBar::Track() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     const QRect groove =
         style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
     const QRect handle =
         style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
-    const int span = groove.width() - handle.width();
+    return {groove.x() + handle.width() / 2, groove.width() - handle.width()};
+}
+
+int TSeekBar::PixelOf(int Value) const {
+    const TTrack track = Track();
     if (maximum() <= minimum())
-        return groove.x() + handle.width() / 2;
-    return groove.x() + handle.width() / 2 +
-           QStyle::sliderPositionFromValue(minimum(), maximum(), Value, span);
+        return track.Origin;
+    return track.Origin + QStyle::sliderPositionFromValue(minimum(), maximum(), Value, track.Span);
 }
 
 void TSeekBar::paintEvent(QPaintEvent* Event) {
@@ -275,12 +273,6 @@ void TSeekBar::wheelEvent(QWheelEvent* Event) {
 }
 
 int TSeekBar::FrameAtPixel(int X) const {
-    QStyleOptionSlider opt;
-    initStyleOption(&opt);
-    const QRect groove =
-        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
-    const QRect handle =
-        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
-    return QStyle::sliderValueFromPosition(
-        minimum(), maximum(), X - groove.x() - handle.width() / 2, groove.width() - handle.width());
+    const TTrack track = Track();
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), X - track.Origin, track.Span);
 }

@@ -64,6 +64,12 @@ private:
     int askedStart_ = -1;
     int wheelRest_ = 0; // eighths of a degree not yet a whole notch
 
+    // Where the handle's centre can go: from Origin, Span pixels.
+    struct TTrack {
+        int Origin;
+        int Span;
+    };
+    TTrack Track() const;
     int FrameAtPixel(int X) const;
     // Shows First..Last, or as near as holds Keep, with Keep as the value.
     void SetView(int64_t First, int64_t Last, int Keep);

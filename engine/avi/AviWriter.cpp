@@ -123,6 +123,15 @@ struct AviWriter::Impl {
         return avi::HeaderList(streams, facts);
     }
 
+    // A chunk may be written: not finished, no earlier failure, the headers laid out.
+    HRESULT ReadyToWrite() {
+        if (finished)
+            return AVIERR_UNSUPPORTED;
+        if (result != AVIERR_OK)
+            return result;
+        return laidOut ? AVIERR_OK : LayOut();
+    }
+
     HRESULT LayOut() {
         for (size_t i = 0; i < streams.size(); ++i)
             streams[i].chunkId = streams[i].spelling != 0
@@ -500,15 +509,8 @@ HRESULT AviWriter::Write(int stream, LONG lStart, LONG lSamples, const void* dat
     if (stream < 0 || static_cast<size_t>(stream) >= m.streams.size() || lStart < -1 ||
         lSamples < 0 || bytes < 0 || (bytes > 0 && !data))
         return AVIERR_BADPARAM;
-    if (m.finished)
-        return AVIERR_UNSUPPORTED;
-    if (m.result != AVIERR_OK)
-        return m.result;
-    if (!m.laidOut) {
-        const HRESULT hr = m.LayOut();
-        if (hr != AVIERR_OK)
-            return hr;
-    }
+    if (const HRESULT hr = m.ReadyToWrite(); hr != AVIERR_OK)
+        return hr;
 
     Stream& s = m.streams[static_cast<size_t>(stream)];
     const int64_t first = lStart == -1 ? int64_t{s.info.dwStart} : lStart;
@@ -577,15 +579,8 @@ HRESULT AviWriter::SetChunkId(int stream, FOURCC id) {
 
 HRESULT AviWriter::WriteRun(int sourceFd, uint64_t sourcePos, const std::vector<RunChunk>& chunks) {
     Impl& m = *impl_;
-    if (m.finished)
-        return AVIERR_UNSUPPORTED;
-    if (m.result != AVIERR_OK)
-        return m.result;
-    if (!m.laidOut) {
-        const HRESULT hr = m.LayOut();
-        if (hr != AVIERR_OK)
-            return hr;
-    }
+    if (const HRESULT hr = m.ReadyToWrite(); hr != AVIERR_OK)
+        return hr;
     // Everything is checked before anything is written: a run is all copied or not at all.
     std::vector<int64_t> next(m.streams.size());
     for (size_t i = 0; i < m.streams.size(); ++i) {
