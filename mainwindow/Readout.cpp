@@ -1,4 +1,4 @@
-// Readout: the position and cut texts, and typed positions.
+// Readout: the position and cut texts, typed positions, and the message table's placeholders.
 #include "mainwindow/Readout.h"
 
 #include <QLocale>
@@ -8,21 +8,18 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace {
-
-QString Fill(QString Text, const QStringList& Args) {
+QString FillPlaceholders(QString Text, const QStringList& Args) {
     qsizetype from = 0;
     for (const QString& arg : Args) {
         const qsizetype at = Text.indexOf(QStringLiteral("%s"), from);
         if (at < 0)
             break;
         Text.replace(at, 2, arg);
+        // Searching on after the argument keeps a "%s" inside it as it is.
         from = at + arg.size();
     }
     return Text;
 }
-
-} // namespace
 
 QString TimeMsText(int64_t Ms) {
     Ms = std::max<int64_t>(Ms, 0);
@@ -40,8 +37,8 @@ QString PositionLine(const TReadoutTranslate& Translate, int32_t Frame, int32_t 
         kind << Translate(QStringLiteral("key frame"));
     if (const char* type = PictureTypeText(Facts.Picture); *type)
         kind << Translate(QString::fromLatin1(type));
-    QString line = Fill(Translate(QStringLiteral("Frame %s / %s")),
-                        {QString::number(int64_t{Frame} + 1), QString::number(Count)}) +
+    QString line = FillPlaceholders(Translate(QStringLiteral("Frame %s / %s")),
+                                    {QString::number(int64_t{Frame} + 1), QString::number(Count)}) +
                    QStringLiteral("   ") + TimeMsText(Ms) + QStringLiteral(" / ") +
                    TimeMsText(TotalMs);
     if (!kind.isEmpty())
@@ -55,11 +52,13 @@ QString CutLine(const TReadoutTranslate& Translate, const TCutPlan& Plan, int32_
                         QLocale().formattedDataSize(static_cast<qint64>(Plan.Bytes), 1,
                                                     QLocale::DataSizeTraditionalFormat)};
     if (AskedStart <= Plan.FirstFrame)
-        return Fill(Translate(QStringLiteral("Cut: frames %s to %s, %s, about %s")), args);
+        return FillPlaceholders(Translate(QStringLiteral("Cut: frames %s to %s, %s, about %s")),
+                                args);
     args << QString::number(int64_t{AskedStart} - Plan.FirstFrame);
-    return Fill(Translate(QStringLiteral(
-                    "Cut: frames %s to %s, %s, about %s; it starts %s frames before the mark")),
-                args);
+    return FillPlaceholders(
+        Translate(QStringLiteral(
+            "Cut: frames %s to %s, %s, about %s; it starts %s frames before the mark")),
+        args);
 }
 
 std::optional<int32_t> ParsePosition(const QString& Text,

@@ -6,10 +6,14 @@
 #include "engine/jobs/U_AVIExtractor.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+
+// Text with each "%s" replaced by the next of Args, in order (the message table's placeholders).
+QString FillPlaceholders(QString Text, const QStringList& Args);
 
 // "h:mm:ss.mmm".
 QString TimeMsText(int64_t Ms);

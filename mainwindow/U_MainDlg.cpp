@@ -10,6 +10,7 @@
 #include "localisation/ui/C_TextStorageComponent.h"
 #include "localisation/ui/ComponentModel.h"
 #include "mainwindow/FrameImage.h"
+#include "mainwindow/Readout.h"
 #include "mainwindow/SeekBar.h"
 #include "mainwindow/U_DragDrop.h"
 #include "mainwindow/dialogs/U_MsgDlg.h"
@@ -171,16 +172,7 @@ QString TMainDlg::Translate(const QString& Key) const {
 }
 
 QString TMainDlg::TranslateWith(const QString& Key, const QStringList& Args) const {
-    QString text = Translate(Key);
-    qsizetype from = 0;
-    for (const QString& arg : Args) {
-        const qsizetype at = text.indexOf(QStringLiteral("%s"), from);
-        if (at < 0)
-            break;
-        text.replace(at, 2, arg);
-        from = at + arg.size();
-    }
-    return text;
+    return FillPlaceholders(Translate(Key), Args);
 }
 
 QString TMainDlg::BaseCaption() {
