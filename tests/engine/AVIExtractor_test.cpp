@@ -18,7 +18,6 @@
 #include <map>
 #include <random>
 #include <regex>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using testmedia::Make;
@@ -493,25 +492,9 @@ namespace {
 
 // ffprobe's picture types of the video frames, in the order their packets lie in the file.
 std::vector<std::string> ProbedPictureTypes(const std::string& file) {
-    const auto r = testmedia::Run("ffprobe -v error -select_streams v:0 -show_entries "
-                                  "frame=pkt_pos,pict_type -of csv=p=0 " +
-                                  testmedia::Quote(file));
-    std::vector<std::pair<int64_t, std::string>> frames;
-    std::istringstream in(r.out);
-    for (std::string line; std::getline(in, line);) {
-        // pkt_pos,pict_type[,side data...]
-        const size_t comma = line.find(',');
-        if (comma == std::string::npos)
-            continue;
-        const size_t end = line.find(',', comma + 1);
-        frames.emplace_back(
-            std::stoll(line.substr(0, comma)),
-            line.substr(comma + 1, end == std::string::npos ? end : end - comma - 1));
-    }
-    std::sort(frames.begin(), frames.end());
     std::vector<std::string> types;
-    for (const auto& f : frames)
-        types.push_back(f.second);
+    for (const auto& [pos, type] : testmedia::ProbePictureTypes(file))
+        types.push_back(type);
     return types;
 }
 

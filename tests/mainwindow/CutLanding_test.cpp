@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -39,27 +38,13 @@ std::set<int> ChangedColumns(const QImage& A, const QImage& B) {
 
 // ffprobe's picture type of each frame (by its decoding time stamp, the chunk's place).
 std::map<int64_t, std::string> ProbedTypes(const std::string& File) {
-    const auto packets = testmedia::Run("ffprobe -v error -select_streams v:0 -show_entries "
-                                        "packet=dts,pos -of csv=p=0 " +
-                                        testmedia::Quote(File));
     std::map<int64_t, int64_t> frameAt; // file position -> frame
-    std::istringstream in(packets.out);
-    for (std::string line; std::getline(in, line);)
-        if (const size_t comma = line.find(','); comma != std::string::npos)
-            frameAt[std::stoll(line.substr(comma + 1))] = std::stoll(line.substr(0, comma));
-    const auto frames = testmedia::Run("ffprobe -v error -select_streams v:0 -show_entries "
-                                       "frame=pkt_pos,pict_type -of csv=p=0 " +
-                                       testmedia::Quote(File));
+    for (const testmedia::ProbePacket& p : testmedia::ProbePackets(File, "v"))
+        frameAt[p.pos] = p.frame;
     std::map<int64_t, std::string> types;
-    std::istringstream fin(frames.out);
-    for (std::string line; std::getline(fin, line);) {
-        const size_t comma = line.find(',');
-        if (comma == std::string::npos)
-            continue;
-        const auto at = frameAt.find(std::stoll(line.substr(0, comma)));
-        if (at != frameAt.end())
-            types[at->second] = line.substr(comma + 1, 1);
-    }
+    for (const auto& [pos, type] : testmedia::ProbePictureTypes(File))
+        if (const auto at = frameAt.find(pos); at != frameAt.end())
+            types[at->second] = type.substr(0, 1);
     return types;
 }
 
