@@ -4,6 +4,7 @@
 
 #include "engine/decode/KeyFrameProbe.h"
 #include "engine/decode/PictureCache.h"
+#include "engine/decode/VideoFormat.h"
 
 #include "support/files/ByteOrder.h"
 
@@ -182,16 +183,9 @@ bool FrameDecoder::Impl::Describe(PAVISTREAM s) {
     AVISTREAMINFOW info{};
     if (AVIStreamInfoW(s, &info, sizeof info) != AVIERR_OK || info.fccType != streamtypeVIDEO)
         return false;
-    LONG size = 0;
-    const HRESULT probe = AVIStreamReadFormat(s, 0, nullptr, &size);
-    if ((probe != AVIERR_OK && probe != AVIERR_BUFFERTOOSMALL) || size < 40 ||
-        size > kMaxFormatBytes)
+    std::vector<uint8_t> bytes = ReadVideoFormat(s, kMaxFormatBytes);
+    if (bytes.empty())
         return false;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    LONG got = size;
-    if (AVIStreamReadFormat(s, 0, bytes.data(), &got) != AVIERR_OK || got < 40)
-        return false;
-    bytes.resize(static_cast<size_t>(std::min(got, size)));
 
     BITMAPINFOHEADER bih{};
     std::memcpy(&bih, bytes.data(), sizeof bih);

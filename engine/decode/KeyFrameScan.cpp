@@ -2,21 +2,18 @@
 #include "engine/decode/KeyFrameScan.h"
 
 #include "engine/decode/KeyFrameProbe.h"
+#include "engine/decode/VideoFormat.h"
 
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
 
 // The stream's bitmap header, and whether it has one.
 bool BitmapOf(PAVISTREAM video, BITMAPINFOHEADER& bih) {
-    LONG size = 0;
-    const HRESULT probe = AVIStreamReadFormat(video, 0, nullptr, &size);
-    if ((probe != AVIERR_OK && probe != AVIERR_BUFFERTOOSMALL) || size < 40)
-        return false;
-    std::vector<uint8_t> format(static_cast<size_t>(size));
-    LONG got = size;
-    if (AVIStreamReadFormat(video, 0, format.data(), &got) != AVIERR_OK || got < 40)
+    const std::vector<uint8_t> format = ReadVideoFormat(video, std::numeric_limits<LONG>::max());
+    if (format.empty())
         return false;
     std::memcpy(&bih, format.data(), sizeof bih);
     return true;

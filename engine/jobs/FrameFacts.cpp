@@ -2,6 +2,8 @@
 // chunk holds, their size and start time - for the window's position readout.
 #include "engine/jobs/U_AVIExtractor.h"
 
+#include "engine/decode/VideoFormat.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -25,13 +27,8 @@ std::vector<uint8_t> ChunkHead(PAVISTREAM Video, LONG Frame, LONG* Size) {
 } // namespace
 
 void TAVIExtractor::PrepareFrameFacts() {
-    LONG size = 0;
-    const HRESULT probe = AVIStreamReadFormat(VideoStream, 0, nullptr, &size);
-    if ((probe != AVIERR_OK && probe != AVIERR_BUFFERTOOSMALL) || size < 40 ||
-        size > kMaxFormatBytes)
-        return;
-    std::vector<uint8_t> format(static_cast<size_t>(size));
-    if (AVIStreamReadFormat(VideoStream, 0, format.data(), &size) != AVIERR_OK || size < 40)
+    const std::vector<uint8_t> format = ReadVideoFormat(VideoStream, kMaxFormatBytes);
+    if (format.empty())
         return;
     BITMAPINFOHEADER bih{};
     std::memcpy(&bih, format.data(), sizeof bih);
