@@ -332,6 +332,16 @@ Sample FfmpegMpeg4VbrMp3() {
                           "-map 0:v -map 1:a -c:v mpeg4 -g 12 -c:a libmp3lame -q:a 4");
 }
 
+Sample FlashBeep(const std::string& name, const std::string& audioArgs) {
+    return FromFfmpeg(name + ".avi",
+                      "-f lavfi -i \"color=c=0x202020:s=320x240:r=25:d=6,"
+                      "drawbox=c=white:t=fill:enable='lt(mod(n,25),1)'\" "
+                      "-f lavfi -i \"aevalsrc='if(lt(mod(t,1),0.1),0.7*sin(2*PI*1000*t),"
+                      "0.05*sin(2*PI*300*t))':s=44100:d=6\" "
+                      "-map 0:v -map 1:a -c:v mpeg4 -q:v 3 -g 50 -ac 2 " +
+                          audioArgs);
+}
+
 Sample FfmpegMsmpeg4v2Pcm() {
     return FromFfmpeg("ffmpeg-msmpeg4v2-pcm.avi",
                       kVideo3s + kSine3s +

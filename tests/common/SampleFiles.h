@@ -64,6 +64,12 @@ Sample AsOpenDml(const Sample& source);
 // cached; the caller deletes it. reason is set when the disk lacks room.
 Sample FfmpegOpenDml(const std::string& dir);
 
+// ffmpeg: 6 s at 25 fps, 320x240 mpeg4, with a white picture at every whole second (frames 0,
+// 25, 50, ...) and, on the sound, a loud 1 kHz beep of 100 ms at the same instants over a quiet
+// 300 Hz tone; audioArgs chooses the audio codec ("-c:a pcm_s16le", "-c:a ac3 -b:a 192k").
+Sample FlashBeep(const std::string& name, const std::string& audioArgs);
+constexpr int kFlashEveryFrames = 25;
+
 struct Kind {
     const char* name;
     Sample (*make)();
