@@ -93,6 +93,16 @@ const std::vector<std::string>& Ts_MainTexts() {
         "%s is not a frame number or a time.",
         kKeyListTexts[6],
         "Cut: frames %s to %s, %s, about %s; it starts %s frames before the mark",
+        "Play/Pause",
+        "Mute",
+        "Volume",
+        "Playing without sound: the file has no audio track.",
+        "Playing without sound: no sound device or sound server was found.",
+        "Playing without sound: the audio cannot be decoded (%s).",
+        "The sound stopped (%s); the picture plays on.",
+        "Playing forwards at %sx, without sound.",
+        "Playing backwards at %sx, without sound.",
+        kKeyListTexts[7],
     };
     return texts;
 }

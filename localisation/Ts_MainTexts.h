@@ -19,4 +19,6 @@ inline constexpr const char* kKeyListTexts[] = {
      "Ctrl+B: about; Ctrl+F1: this list"),
     ("Up / Down: next / previous key frame; Ctrl+G: go to a frame or a time; Ctrl+mouse wheel: "
      "zoom the seek bar"),
+    ("Space: play / pause; Shift+Space: play the selection; J / K / L: backwards / pause / "
+     "forwards (again: faster); M: mute"),
 };

@@ -3,6 +3,7 @@
 #include "mainwindow/U_MainDlg.h"
 
 #include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/Playback.h"
 #include "engine/ui/U_JobThd.h"
 #include "engine/ui/U_PictureExtractThd.h"
 #include "localisation/ui/C_LangPack.h"
@@ -122,6 +123,9 @@ void TMainDlg::PlaceOnScreen() {
 
 TMainDlg::~TMainDlg() {
     RevokeDropTarget(this);
+    // The playback decodes from the engine freed below.
+    delete Player;
+    Player = nullptr;
     // The preview worker next: it may be decoding from the engine freed below. One that does
     // not end in time is left running rather than freed under its own feet.
     if (PictureWorker && PictureWorker->TerminateAndWait(1000))
@@ -219,6 +223,7 @@ void TMainDlg::AppEvtActivate() {
     PictureWorker = new TPictureExtractThd(Extractor.get());
     connect(PictureWorker, &TPictureExtractThd::ShowFrame, this,
             [this](bool Ready, const QImage& Image) { ShowFrame(Ready, Image); });
+    CreatePlayer();
     bar->SetFrameCount(0);
     // A verb run reads no settings (see below).
     if (!VerbRun)
@@ -273,6 +278,7 @@ void TMainDlg::closeEvent(QCloseEvent* Event) {
         Event->ignore();
         return;
     }
+    StopPlayback();
     FormClose();
     QMainWindow::closeEvent(Event);
 }

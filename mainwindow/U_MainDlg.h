@@ -24,6 +24,7 @@ class QMenu;
 class QMenuBar;
 class QProgressBar;
 class QPushButton;
+class QSlider;
 class QStatusBar;
 class QTimer;
 class QToolButton;
@@ -41,6 +42,7 @@ class TLangDlg;
 class TLangList;
 class TParvoLite;
 class TPictureExtractThd;
+class TPlayback;
 class TProgressRelay;
 class TSeekBar;
 class TTextStorageComponent;
@@ -82,6 +84,7 @@ public:
     // ---- State ----
     std::unique_ptr<TAVIExtractor> Extractor; // from the first activation
     TPictureExtractThd* PictureWorker = nullptr;
+    TPlayback* Player = nullptr; // from the first activation
     QStringList DroppedFiles;
     std::unique_ptr<TKLog> Log;          // from the first activation
     std::unique_ptr<TParvoLite> Updater; // from the first activation
@@ -113,8 +116,11 @@ public:
     QLabel* error_lbl;
     QPushButton* check_btn;
     TSeekBar* bar;
-    QLabel* pos_lbl;   // where the current frame is and what it holds
-    QLabel* range_lbl; // what a cut of the marked range would write
+    QToolButton* play_btn;
+    QToolButton* mute_btn;
+    QSlider* volume_bar; // 0 to 100
+    QLabel* pos_lbl;     // where the current frame is and what it holds
+    QLabel* range_lbl;   // what a cut of the marked range would write
     QGroupBox* split_trim_grp;
     QPushButton* start_btn;
     QPushButton* end_btn;
@@ -144,6 +150,12 @@ public:
     QAction* NextKeyFrame1 = nullptr;
     QAction* PreviousKeyFrame1 = nullptr;
     QAction* GoTo1 = nullptr;
+    QAction* Play1 = nullptr;
+    QAction* PlaySelection1 = nullptr;
+    QAction* PlayBackwards1 = nullptr;
+    QAction* Pause1 = nullptr;
+    QAction* PlayForwards1 = nullptr;
+    QAction* Mute1 = nullptr;
     QAction* BurntoCD1 = nullptr;
     QAction* ConverttoDVD1 = nullptr;
     QAction* Language1 = nullptr;
@@ -229,6 +241,20 @@ public:
     // The preview worker's result (main thread).
     void ShowFrame(bool FrameReady, const QImage& Image);
 
+    // ---- Playback (U_MainDlgPlayback.cpp) ----
+    // Space: plays from the current frame, or pauses.
+    void Play1Click();
+    // From the cut's real first frame to the end mark.
+    void PlaySelection1Click();
+    // J and L: backwards and forwards, each press again doubling the speed (up to 8x); K: pause.
+    void PlayBackwards1Click();
+    void Pause1Click();
+    void PlayForwards1Click();
+    void Mute1Click();
+    bool Playing() const;
+    // Ends a playback, leaving its last frame on screen, in the bar and as the current frame.
+    void StopPlayback();
+
     // ---- Split, trim and extraction ----
     void start_btnClick();
     void end_btnClick();
@@ -279,6 +305,24 @@ private:
     bool firstFrameShown_ = false;
     // Said before the log existed; written to it once it does.
     std::vector<std::string> earlyLogLines_;
+
+    // The bar is being moved by a playback, not by the user.
+    bool playbackMoving_ = false;
+
+    // U_MainDlgPlayback.cpp
+    QWidget* CreateTransport();
+    void CreatePlayer();
+    void PlayFrom(int32_t From, int32_t To, int Speed);
+    void ShowPlayedFrame(int32_t Frame, const QImage& Image);
+    void PlaybackEnded();
+    void SaySound();
+    void RetranslatePlayback();
+    void RefreshPlayControls();
+    float Volume() const;
+    void VolumeChanged();
+    void MuteChanged();
+    // Space, J, K, L and M on the seek bar; true when Key was one of them.
+    bool RunPlaybackKey(int Key, Qt::KeyboardModifiers Held);
 
     // A smallest size that keeps the controls usable; a first size and place on the screen.
     void PlaceOnScreen();

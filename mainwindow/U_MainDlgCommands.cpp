@@ -150,6 +150,7 @@ void TMainDlg::ReportFailure(const QString& EngineMessage) {
 }
 
 void TMainDlg::commit_btnClick() {
+    StopPlayback();
     if (!SourceValid() || !CutDlg || !RangeReady())
         return;
     // Said again, in view while the name is chosen.
@@ -217,6 +218,7 @@ void TMainDlg::commit_btnClick() {
 }
 
 void TMainDlg::audio_btnClick() {
+    StopPlayback();
     if (!SourceValid() || ExtractingAudio())
         return;
     SuggestSaveName(JSDSound,
@@ -261,6 +263,8 @@ void TMainDlg::AudioDone(TJobThd* Sender) {
 }
 
 void TMainDlg::picture_btnClick() {
+    // The picture saved is the one on screen.
+    StopPlayback();
     if (!SourceValid())
         return;
     SuggestSaveName(

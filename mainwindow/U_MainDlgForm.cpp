@@ -81,8 +81,7 @@ void TMainDlg::CreateControls() {
     body->setContentsMargins(8, 8, 8, 6);
     body->setSpacing(6);
     body->addWidget(CreateImageArea(), 1);
-    bar = Named(new TSeekBar(central), "bar");
-    body->addWidget(bar);
+    body->addWidget(CreateTransport());
     body->addWidget(CreateReadout());
     body->addWidget(CreateCommandRow());
     pb = Named(new QProgressBar(central), "pb");
@@ -260,6 +259,16 @@ void TMainDlg::CreateMenu() {
          &M::PreviousKeyFrame1Click, false},
         {1, "N8", "-", "", nullptr, nullptr, false},
         {1, "GoTo1", "Go to...", "Ctrl+G", &M::GoTo1, &M::GoTo1Click, false},
+        {1, "N9", "-", "", nullptr, nullptr, false},
+        {1, "Play1", "Play/Pause", "Space", &M::Play1, &M::Play1Click, false},
+        {1, "PlaySelection1", "Play selection", "Shift+Space", &M::PlaySelection1,
+         &M::PlaySelection1Click, false},
+        {1, "PlayBackwards1", "Play backwards", "J", &M::PlayBackwards1, &M::PlayBackwards1Click,
+         false},
+        {1, "Pause1", "Pause", "K", &M::Pause1, &M::Pause1Click, false},
+        {1, "PlayForwards1", "Play forwards", "L", &M::PlayForwards1, &M::PlayForwards1Click,
+         false},
+        {1, "Mute1", "Mute", "M", &M::Mute1, &M::Mute1Click, false},
         {0, "BurnDVD1", "Burn / DVD", "", nullptr, nullptr, false},
         {1, "BurntoCD1", "Burn to CD", "", &M::BurntoCD1, &M::BurntoCD1Click, false},
         {1, "ConverttoDVD1", "Convert to DVD", "", &M::ConverttoDVD1, &M::ConverttoDVD1Click,
@@ -306,11 +315,11 @@ void TMainDlg::CreateMenu() {
             Named(action, line.Name);
             if (*line.Shortcut) {
                 action->setShortcut(QKeySequence(QString::fromLatin1(line.Shortcut)));
-                // The plain arrows belong to the seek bar (and to lists and fields): shown in
-                // the menu, but not taken from whatever has the focus.
-                if (std::strchr(line.Shortcut, '+') == nullptr &&
-                    (std::strcmp(line.Shortcut, "Left") == 0 ||
-                     std::strcmp(line.Shortcut, "Right") == 0))
+                // The plain arrows, Space and the letter keys belong to the seek bar (and to
+                // lists, fields and buttons): shown in the menu, but not taken from whatever
+                // has the focus.
+                if (std::strchr(line.Shortcut, '+') == nullptr ||
+                    std::strcmp(line.Shortcut, "Shift+Space") == 0)
                     action->setShortcutContext(Qt::WidgetShortcut);
             }
             if (line.Field)

@@ -134,6 +134,7 @@ void TMainDlg::ShowUnusable() {
     for (QPushButton* b : {picture_btn, commit_btn, start_btn, end_btn, audio_btn})
         b->setEnabled(false);
     Properties1->setEnabled(false);
+    RefreshPlayControls();
 }
 
 int32_t TMainDlg::FrameUnderBar() const {
@@ -148,6 +149,7 @@ void TMainDlg::LoadFile(const QString& FileName) {
                 TKLog::kInfo);
         return;
     }
+    StopPlayback();
     const std::string name = FileName.toStdString();
     KLogAdd(Log.get(), "Loading : " + name, TKLog::kInfo);
     const QString shortName = QFileInfo(FileName).fileName();
@@ -193,6 +195,7 @@ void TMainDlg::LoadFile(const QString& FileName) {
     if (Extractor->HasAudio && !Extractor->AudioReadable)
         ShowMessage(Translate(QStringLiteral("Audio track is present but not readable")));
     Properties1->setEnabled(Extractor->Valid);
+    RefreshPlayControls();
 }
 
 void TMainDlg::GotoFrame(int32_t Frame, bool FromBar) {
@@ -237,6 +240,12 @@ void TMainDlg::MoveCursor(int32_t Delta) {
 void TMainDlg::barChange() {
     if (!SourceValid())
         return;
+    if (playbackMoving_) {
+        GotoFrame(FrameUnderBar(), true);
+        return;
+    }
+    // The user moves the bar: the playback gives way.
+    StopPlayback();
     PendingFrame = 0;
     GotoFrame(FrameUnderBar(), true);
     // While the bar is dragged the key frame before it shows at once (it decodes alone); the
@@ -319,6 +328,10 @@ void TMainDlg::barKeyDown(QKeyEvent* Event, bool& Handled) {
     const Qt::KeyboardModifiers held = HeldModifiers(Event, true);
     RefreshModifierHint(held, true);
     const Qt::KeyboardModifier only = OnlyModifier(held);
+    if (!Event->isAutoRepeat() && RunPlaybackKey(Event->key(), held)) {
+        Handled = true;
+        return;
+    }
     // Up and Down go from key frame to key frame, as in other editors.
     if (held == Qt::NoModifier && (Event->key() == Qt::Key_Up || Event->key() == Qt::Key_Down)) {
         Event->key() == Qt::Key_Up ? NextKeyFrame1Click() : PreviousKeyFrame1Click();

@@ -28,6 +28,8 @@
 void TMainDlg::LangueAfterLanguageSwitch() {
     // At the first activation the log does not exist yet: that line is lost on purpose.
     KLogAdd(Log.get(), "Language : " + Langue->GetLanguageName().toStdString(), TKLog::kInfo);
+    StopPlayback();
+    RetranslatePlayback();
 
     // Only the names are translated; the patterns after them stay as they are.
     const QString avi = Translate(QStringLiteral("AVI Files")) + QStringLiteral(" (*.avi)|*.avi");

@@ -3,6 +3,7 @@
 #include "engine/ui/U_PictureExtractThd.h"
 
 #include "engine/jobs/U_AVIExtractor.h"
+#include "engine/ui/BitmapImage.h"
 
 #include <QMetaObject>
 
@@ -72,27 +73,10 @@ void TPictureExtractThd::Execute() {
         if (hook)
             hook(frame);
         bool ready = GrabFrame(frame);
-        QImage image;
-        if (ready)
-            // An own copy, so the picture stays valid whatever the worker decodes next.
-            image = QImage(FrameBitmap.Width, FrameBitmap.Height, QImage::Format_RGB32);
-        // A picture Qt could not allocate counts as a frame that cannot be shown.
+        // An own copy, so the picture stays valid whatever the worker decodes next; a picture
+        // Qt could not allocate counts as a frame that cannot be shown.
+        QImage image = ready ? ImageFromBitmap(FrameBitmap) : QImage();
         ready = ready && !image.isNull();
-        if (ready) {
-            const uint8_t* src = FrameBitmap.Pixels.data();
-            for (int y = 0; y < FrameBitmap.Height; ++y) {
-                // The decoder's fourth byte is undefined; this format wants it opaque.
-                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-                for (int x = 0; x < FrameBitmap.Width; ++x, src += 4)
-                    row[x] = qRgb(src[2], src[1], src[0]);
-            }
-            // The pixel's shape rides along as the picture's densities, kept near the usual
-            // 72 dpi for square pixels.
-            const int scale = std::max(1, 2835 / std::max(1, std::min(FrameBitmap.PixelAspectX,
-                                                                      FrameBitmap.PixelAspectY)));
-            image.setDotsPerMeterX(FrameBitmap.PixelAspectY * scale);
-            image.setDotsPerMeterY(FrameBitmap.PixelAspectX * scale);
-        }
 
         held.lock();
         resultReady_ = ready;
@@ -117,10 +101,7 @@ bool TPictureExtractThd::GrabFrame(int32_t Frame) {
     } catch (const std::exception&) {
         return false;
     }
-    // Guard the copy against a bitmap that does not hold what its size says.
-    const auto bytes =
-        static_cast<size_t>(FrameBitmap.Width) * static_cast<size_t>(FrameBitmap.Height) * 4;
-    return FrameBitmap.Width > 0 && FrameBitmap.Height > 0 && FrameBitmap.Pixels.size() >= bytes;
+    return true;
 }
 
 void TPictureExtractThd::DeliverFrame() {

@@ -43,6 +43,12 @@ std::string ReadAppSetting(const std::string& Name) {
     return ReadStringValue("ReadAppSetting", kAppKey, Name);
 }
 
+void WriteAppSetting(const std::string& Name, const std::string& Value) {
+    RegKey key(RegRoot::CurrentUser);
+    if (key.Open(kAppKey, reg::access::kAllAccess, true) == RegStatus::Success)
+        key.WriteString(Name, Value);
+}
+
 std::string ReadMakerValue(const std::string& Name) {
     return ReadStringValue("ReadMakerValue", kMakerKey, Name);
 }

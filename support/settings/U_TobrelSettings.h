@@ -19,6 +19,8 @@ inline constexpr const char* kIniDwordSection = "Settings_DWORD";
 // cannot be opened or the value is missing. A value of another type is taken as missing and
 // reported to the settings log.
 std::string ReadAppSetting(const std::string& Name);
+// Writes the string value Name of the program key, which is created when missing.
+void WriteAppSetting(const std::string& Name, const std::string& Value);
 
 // The string value Name of the maker key (created when missing); "" when the key cannot be opened
 // or the value is missing or of another type.

@@ -112,7 +112,9 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
         entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(entries, (QStringList{"Beginning", "End", "-", "Next Frame", "Previous Frame", "-",
                                     "50 Frames Forward", "50 Frames Backward", "-",
-                                    "Next Key Frame", "Previous Key Frame", "-", "Go to..."}));
+                                    "Next Key Frame", "Previous Key Frame", "-", "Go to...", "-",
+                                    "Play/Pause", "Play selection", "Play backwards", "Pause",
+                                    "Play forwards", "Mute"}));
     auto* help = dlg->findChild<QMenu*>(QStringLiteral("N4"));
     ASSERT_NE(help, nullptr);
     entries.clear();
@@ -124,7 +126,7 @@ TEST_F(MainDlgLoad, FormsAndComponentsKeepTheirOrderAndNames) {
 
     // The message table: the original texts in order, the later ones after them.
     const QStringList items = dlg->Ts_Main->Items();
-    ASSERT_EQ(items.size(), 86);
+    ASSERT_EQ(items.size(), 96);
     EXPECT_EQ(items.first(), QStringLiteral("Invalid file type"));
     EXPECT_EQ(items[37], QStringLiteral("JPEG Files"));
     EXPECT_EQ(items[38], QString::fromLatin1(kFailedJobText));
