@@ -28,6 +28,10 @@ constexpr WORD kTagExtensible = 0xFFFE;
 // How far before a seek's time decoding starts, so that codecs that lean on the frames before
 // (MP3's bit reservoir, AAC's overlap) are primed; the sound of it is dropped.
 constexpr int64_t kPrerollMs = 200;
+// Chunks one Read looks at, so that a stream of damaged or empty chunks cannot hold it up.
+constexpr int kChunksPerRead = 256;
+// Times beyond any recording (about 30 years), where a forged rate would overflow.
+constexpr double kMaxUs = 1e15;
 
 struct CodecFree {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
@@ -102,6 +106,7 @@ struct AudioDecoder::Impl {
     // Where reading goes on.
     LONG nextSample = 0;
     bool drained = false;
+    int budget = 0; // chunks this Read may still look at
     // Decoded sound not given out yet.
     std::vector<int16_t> pcm;
     size_t pcmAt = 0; // in values
@@ -115,16 +120,18 @@ struct AudioDecoder::Impl {
     ~Impl() { av_channel_layout_uninit(&outLayout); }
 
     int64_t SampleUs(LONG Sample) const {
-        return static_cast<int64_t>(static_cast<double>(Sample) * info.dwScale * 1e6 / info.dwRate);
+        const double us = static_cast<double>(Sample) * info.dwScale * 1e6 / info.dwRate;
+        return static_cast<int64_t>(std::clamp(us, -kMaxUs, kMaxUs));
     }
     LONG SampleAt(int64_t Us) const {
         const double s = static_cast<double>(Us) * info.dwRate / (1e6 * info.dwScale);
-        return static_cast<LONG>(std::clamp<double>(s, info.dwStart, end));
+        const double first = std::min<double>(info.dwStart, end);
+        return static_cast<LONG>(std::clamp<double>(s, first, end));
     }
 
     bool Setup(const std::vector<uint8_t>& Format, std::string* Why);
     void Restart(LONG Sample);
-    bool ReadChunk(std::vector<uint8_t>& Data);
+    bool ReadChunk(std::vector<uint8_t>& Data, size_t& Size);
     void Feed(const uint8_t* Data, size_t Size);
     void SendPacket(const uint8_t* Data, size_t Size);
     void Receive();
@@ -171,7 +178,8 @@ bool AudioDecoder::Impl::Setup(const std::vector<uint8_t>& Format, std::string* 
     rate = static_cast<int>(srcRate);
     channels = std::min<int>(srcChannels, 2);
     av_channel_layout_default(&outLayout, channels);
-    splitBlocks = !IsPcm(id) && ctx->block_align > 1 && !av_parser_init(id);
+    const std::unique_ptr<AVCodecParserContext, ParserFree> probe(av_parser_init(id));
+    splitBlocks = !IsPcm(id) && ctx->block_align > 1 && !probe;
     Restart(static_cast<LONG>(info.dwStart));
     return true;
 }
@@ -190,8 +198,10 @@ void AudioDecoder::Impl::Restart(LONG Sample) {
     firstChunkUs = -1;
 }
 
-bool AudioDecoder::Impl::ReadChunk(std::vector<uint8_t>& Data) {
+bool AudioDecoder::Impl::ReadChunk(std::vector<uint8_t>& Data, size_t& Size) {
     while (nextSample < end) {
+        if (--budget < 0)
+            return false;
         AVISAMPLECHUNK chunk{};
         if (AVIStreamSampleChunk(stream, nextSample, &chunk) != AVIERR_OK || chunk.samples <= 0)
             return false;
@@ -200,14 +210,15 @@ bool AudioDecoder::Impl::ReadChunk(std::vector<uint8_t>& Data) {
         nextSample = first + count;
         if (chunk.size == 0 || chunk.size > kMaxChunkBytes)
             continue;
-        Data.resize(chunk.size);
+        // The parser reads a little past the data: zeros there, as libavcodec asks.
+        Data.assign(chunk.size + AV_INPUT_BUFFER_PADDING_SIZE, 0);
         LONG bytes = 0;
         LONG samples = 0;
-        if (AVIStreamRead(stream, first, count, Data.data(), static_cast<LONG>(Data.size()), &bytes,
+        if (AVIStreamRead(stream, first, count, Data.data(), static_cast<LONG>(chunk.size), &bytes,
                           &samples) != AVIERR_OK ||
-            bytes <= 0)
+            bytes <= 0 || static_cast<DWORD>(bytes) > chunk.size)
             continue;
-        Data.resize(static_cast<size_t>(bytes));
+        Size = static_cast<size_t>(bytes);
         if (firstChunkUs < 0)
             firstChunkUs = SampleUs(first);
         return true;
@@ -293,7 +304,8 @@ void AudioDecoder::Impl::Align() {
     if (!aligning || firstChunkUs < 0 || pcm.empty())
         return;
     aligning = false;
-    const int64_t frames = (wantUs - firstChunkUs) * rate / 1000000;
+    const auto frames = static_cast<int64_t>(
+        std::clamp(static_cast<double>(wantUs - firstChunkUs) * rate / 1e6, -kMaxUs, kMaxUs));
     if (frames < 0)
         silence = -frames;
     else
@@ -301,12 +313,13 @@ void AudioDecoder::Impl::Align() {
 }
 
 bool AudioDecoder::Impl::More() {
-    if (drained)
+    if (drained || budget <= 0)
         return false;
     std::vector<uint8_t> data;
-    if (ReadChunk(data)) {
-        Feed(data.data(), data.size());
-    } else {
+    size_t size = 0;
+    if (ReadChunk(data, size)) {
+        Feed(data.data(), size);
+    } else if (budget >= 0) {
         if (parser)
             Feed(nullptr, 0);
         SendPacket(nullptr, 0);
@@ -363,13 +376,17 @@ int AudioDecoder::Channels() const {
     return impl_->channels;
 }
 
+bool AudioDecoder::AtEnd() const {
+    return impl_->drained && impl_->pcmAt >= impl_->pcm.size() && impl_->silence == 0;
+}
+
 std::string AudioDecoder::CodecName() const {
     return impl_->ctx->codec->name;
 }
 
 void AudioDecoder::Seek(int64_t Ms) {
     Impl& d = *impl_;
-    const int64_t us = std::max<int64_t>(Ms, 0) * 1000;
+    const int64_t us = std::clamp<int64_t>(Ms, 0, static_cast<int64_t>(kMaxUs / 1000)) * 1000;
     const int64_t preroll = IsPcm(d.ctx->codec_id) ? 0 : kPrerollMs * 1000;
     LONG from = d.SampleAt(us - preroll);
     AVISAMPLECHUNK chunk{};
@@ -387,6 +404,7 @@ size_t AudioDecoder::Read(int16_t* Out, size_t Frames) {
     Impl& d = *impl_;
     const size_t ch = static_cast<size_t>(d.channels);
     size_t done = 0;
+    d.budget = kChunksPerRead;
     while (done < Frames) {
         if (d.silence > 0) {
             const size_t n = std::min<size_t>(Frames - done, static_cast<size_t>(d.silence));

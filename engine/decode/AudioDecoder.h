@@ -32,9 +32,11 @@ public:
 
     // The next Read gives the sound from Ms (milliseconds of stream time) on.
     void Seek(int64_t Ms);
-    // Up to Frames sample frames (Frames x Channels values) into Out; fewer only at the end of
-    // the stream, 0 after it. Data that cannot be read or decoded is skipped.
+    // Up to Frames sample frames (Frames x Channels values) into Out. Fewer at the end of the
+    // stream, and when a few hundred chunks in a row gave no sound (data that cannot be read or
+    // decoded is skipped): AtEnd tells the two apart.
     size_t Read(int16_t* Out, size_t Frames);
+    bool AtEnd() const;
 
 private:
     struct Impl;

@@ -64,6 +64,9 @@ void TPlayback::Start(const TRange& Range, float Volume) {
         workerDone_ = false;
         dropped_ = 0;
         wallClock_ = false;
+        soundClockUs_ = startMs_ * 1000;
+        soundReadUs_ = 0;
+        soundWall_.start();
     }
     if (range_.Speed != 1) {
         sound_ = TSound::OtherSpeed;
@@ -124,7 +127,14 @@ int64_t TPlayback::ClockMsLocked() const {
     if (wallClock_)
         return wallFromMs_ + range_.Speed * wall_.elapsed();
     const int64_t heard = audio_.HeardMs();
-    return heard < 0 ? startMs_ : heard;
+    const int64_t target = (heard < 0 ? startMs_ : heard) * 1000;
+    // A device that has just started reports a position that runs ahead of what it plays until
+    // it knows its latency: followed at twice the wall clock at most, a jump shows as a short
+    // quick run of pictures instead of dropping them.
+    const int64_t now = soundWall_.nsecsElapsed() / 1000;
+    soundClockUs_ = std::min(target, soundClockUs_ + 2 * (now - soundReadUs_));
+    soundReadUs_ = now;
+    return soundClockUs_ / 1000;
 }
 
 void TPlayback::UseWallClockLocked(int64_t FromMs) {

@@ -92,6 +92,11 @@ private:
     int64_t wallFromMs_ = 0;
     int64_t startMs_ = 0;
     QElapsedTimer wall_;
+    // The sound's clock as the pictures follow it, and when it was last read (microseconds of
+    // soundWall_).
+    mutable int64_t soundClockUs_ = 0;
+    mutable int64_t soundReadUs_ = 0;
+    QElapsedTimer soundWall_;
     std::thread worker_;
 
     int64_t ClockMs() const;

@@ -20,8 +20,10 @@ namespace {
 std::vector<int16_t> ReadToEnd(AudioDecoder& Decoder) {
     std::vector<int16_t> pcm;
     std::vector<int16_t> block(4096 * Decoder.Channels());
-    while (const size_t got = Decoder.Read(block.data(), 4096))
+    while (!Decoder.AtEnd()) {
+        const size_t got = Decoder.Read(block.data(), 4096);
         pcm.insert(pcm.end(), block.begin(), block.begin() + got * Decoder.Channels());
+    }
     return pcm;
 }
 
