@@ -12,6 +12,7 @@
 #include "tests/common/SampleFiles.h"
 #include "tests/common/TestMedia.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
+#include "tests/qtcommon/SoundServer.h"
 
 #include <QSignalSpy>
 #include <QSlider>
@@ -21,10 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <numeric>
 
@@ -33,61 +32,7 @@ using testmedia::Run;
 
 namespace {
 
-constexpr const char* kNoServer = "CLIPVANE_NO_SOUND_SERVER";
-
-double SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// One PulseAudio server for the test process, with a null sink whose monitor can be recorded.
-struct TSoundServer {
-    std::string dir;
-    std::string socket;
-    std::string pid;
-    std::string failure;
-
-    TSoundServer() {
-        dir = testmedia::TempDir() + "/pulse";
-        socket = dir + "/native";
-        Run("mkdir -p " + Quote(dir + "/run"));
-        // No client may start a server of its own behind the test's back.
-        std::ofstream(dir + "/client.conf") << "autospawn = no\n";
-        setenv("PULSE_CLIENTCONFIG", (dir + "/client.conf").c_str(), 1);
-        if (std::getenv(kNoServer)) {
-            setenv("PULSE_SERVER", ("unix:" + dir + "/absent").c_str(), 1);
-            return;
-        }
-        if (!testmedia::HaveTool("pulseaudio") || !testmedia::HaveTool("parec")) {
-            failure = "pulseaudio or parec not found; install the Debian packages pulseaudio "
-                      "pulseaudio-utils";
-            return;
-        }
-        const auto started =
-            Run("HOME=" + Quote(dir) + " PULSE_RUNTIME_PATH=" + Quote(dir + "/run") +
-                " pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-target=stderr "
-                "--load='module-null-sink sink_name=clipvane_null rate=44100' "
-                "--load='module-native-protocol-unix socket=" +
-                socket + " auth-anonymous=1' > " + Quote(dir + "/server.log") + " 2>&1 & echo $!");
-        pid = started.out.substr(0, started.out.find('\n'));
-        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-        for (int i = 0; i < 100; ++i) {
-            if (Run("pactl info > /dev/null 2>&1").exitCode == 0)
-                return;
-            QTest::qWait(50);
-        }
-        failure = "the sound server did not start: " + Run("cat " + Quote(dir + "/server.log")).out;
-    }
-    ~TSoundServer() {
-        if (!pid.empty())
-            Run("kill " + pid);
-    }
-};
-
-TSoundServer& Server() {
-    static TSoundServer server;
-    return server;
-}
+using soundtest::SteadySeconds;
 
 // A recording of the null sink's monitor, 44.1 kHz stereo, from its start to Stop.
 struct TRecording {
@@ -130,10 +75,10 @@ bool IsWhite(const QImage& Image) {
 class Playback : public mwtest::MainWindowTest {
 protected:
     void SetUp() override {
-        if (std::getenv(kNoServer))
+        if (std::getenv(soundtest::kNoServer))
             GTEST_SKIP() << "runs without a sound server: see the PlaybackSilent tests";
-        if (!Server().failure.empty())
-            GTEST_SKIP() << Server().failure;
+        if (!soundtest::Server().failure.empty())
+            GTEST_SKIP() << soundtest::Server().failure;
         MainWindowTest::SetUp();
     }
 
@@ -309,9 +254,10 @@ TEST_F(Playback, VolumeAndMuteAreRemembered) {
 class PlaybackSilent : public mwtest::MainWindowTest {
 protected:
     void SetUp() override {
-        if (!std::getenv(kNoServer))
-            GTEST_SKIP() << "needs a process without a sound server (" << kNoServer << "=1)";
-        Server();
+        if (!std::getenv(soundtest::kNoServer))
+            GTEST_SKIP() << "needs a process without a sound server (" << soundtest::kNoServer
+                         << "=1)";
+        soundtest::Server();
         MainWindowTest::SetUp();
     }
     // Plays a second from frame 0 and says how many frames went by.
