@@ -337,10 +337,14 @@ std::unique_ptr<AudioDecoder> AudioDecoder::Open(PAVISTREAM Stream, std::string*
     auto impl = std::make_unique<Impl>();
     impl->stream = Stream;
     if (!Stream || AVIStreamInfoW(Stream, &impl->info, sizeof impl->info) != AVIERR_OK ||
-        impl->info.fccType != streamtypeAUDIO || impl->info.dwRate == 0 ||
-        impl->info.dwScale == 0) {
+        impl->info.fccType != streamtypeAUDIO) {
         if (Why)
             *Why = "there is no audio stream";
+        return nullptr;
+    }
+    if (impl->info.dwRate == 0 || impl->info.dwScale == 0) {
+        if (Why)
+            *Why = "the audio stream's header gives no rate";
         return nullptr;
     }
     impl->end = AVIStreamStart(Stream) + AVIStreamLength(Stream);

@@ -284,6 +284,15 @@ TEST_F(PlaybackSilent, PlaysThePictureAndSaysWhy) {
     EXPECT_GE(PlayASecond(mute.path), 18);
     EXPECT_EQ(dlg->Player->Sound(), TPlayback::TSound::NoTrack);
     EXPECT_TRUE(boxes.Shown.empty()) << boxes.Texts().join(QStringLiteral(" | ")).toStdString();
+    dlg->StopPlayback();
+
+    SAMPLE_OR_SKIP(unreadable, mwtest::UnreadableAudioAvi());
+    EXPECT_GE(PlayASecond(unreadable.path), 18);
+    EXPECT_EQ(dlg->Player->Sound(), TPlayback::TSound::Undecodable);
+    EXPECT_EQ(dlg->StatusPanel(3),
+              dlg->TranslateWith(
+                  QStringLiteral("Playing without sound: the audio cannot be decoded (%s)."),
+                  {QStringLiteral("the audio stream's header gives no rate")}));
 }
 
 } // namespace
