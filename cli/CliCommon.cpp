@@ -133,18 +133,24 @@ constexpr int BarWidth = 40;
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> list = {
         {"info", "print the properties of an AVI file",
-         "Usage: clipvane-cli info FILE\n"
+         "Usage: clipvane-cli info FILE [--json]\n"
          "\n"
          "Prints the properties of FILE as name=value lines: file_size, file_name,\n"
          "video_resolution, video_nbframes, video_bitrate, video_fourcc, video_fps (when the\n"
          "frame duration is at least 1 ms) and, when the file has audio, audio_channels,\n"
          "audio_samples, audio_bitrate and audio_code. Then the audio flags HasAudio,\n"
-         "AudioReadable, UseChunkIndex and IsMP3 as 0 or 1.\n",
+         "AudioReadable, UseChunkIndex and IsMP3 as 0 or 1.\n"
+         "\n"
+         "  --json  one JSON object instead: file, properties (the lines above, as strings),\n"
+         "          frames, width, height, duration_ms, key_frames (their count), video_code,\n"
+         "          video_decodable, has_audio, audio_readable, use_chunk_index, is_mp3\n",
          RunInfo},
         {"keyframes", "print the key frame numbers of an AVI file",
-         "Usage: clipvane-cli keyframes FILE\n"
+         "Usage: clipvane-cli keyframes FILE [--json]\n"
          "\n"
-         "Prints the numbers of the key frames of FILE's video, counted from 0, one per line.\n",
+         "Prints the numbers of the key frames of FILE's video, counted from 0, one per line.\n"
+         "\n"
+         "  --json  one JSON object instead: {\"file\": ..., \"key_frames\": [...]}\n",
          RunKeyFrames},
         {"cut", "save a range of frames as a new AVI file, without re-encoding", CutHelp, RunCut},
         {"extract-audio", "write the MP3 audio track to a raw MP3 file", ExtractAudioHelp,

@@ -128,6 +128,38 @@ TEST(CliKeyFrames, ListsTheKeyFramesFfprobeFinds) {
     EXPECT_EQ(listed, keys);
 }
 
+TEST(CliJson, InfoAndKeyFramesAreJsonThatAgreesWithFfprobe) {
+    REQUIRE_TOOL("ffprobe", "ffmpeg");
+    REQUIRE_TOOL("python3", "python3");
+    const std::string source = MakeMedia("mp3.avi", kMp3Avi);
+    ASSERT_FALSE(source.empty());
+    // A name with a quote, a backslash and a byte that is no UTF-8 must still give valid JSON.
+    const std::string file = testmedia::TempDir() + "/a\"b\\c\xff.avi";
+    std::filesystem::copy_file(source, file, std::filesystem::copy_options::overwrite_existing);
+    // Python's own JSON reader reads the output and prints what it found.
+    const auto read = [](const std::string& Command, const std::string& Expression) {
+        return testmedia::Run(
+            Quote(CLIPVANE_CLI) + " " + Command + " | python3 -c " +
+            Quote("import json, sys; d = json.load(sys.stdin); print(" + Expression + ")"));
+    };
+    const RunResult info =
+        read("info --json " + Quote(file), "d['frames'], d['width'], d['height'], d['is_mp3'], "
+                                           "d['has_audio'], d['properties']['video_fourcc'], "
+                                           "d['key_frames'], d['file'].endswith('\ufffd.avi')");
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const auto video = testmedia::ProbeStream(source, "v");
+    const std::vector<int32_t> keys = testmedia::ProbeKeyFrames(source);
+    EXPECT_EQ(info.out, video.at("nb_frames") + " " + video.at("width") + " " + video.at("height") +
+                            " True True DIVX " + std::to_string(keys.size()) + " True\n");
+
+    const RunResult listed = read("keyframes --json " + Quote(file), "d['key_frames']");
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    std::string expected = "[";
+    for (size_t i = 0; i < keys.size(); ++i)
+        expected += (i ? ", " : "") + std::to_string(keys[i]);
+    EXPECT_EQ(listed.out, expected + "]\n");
+}
+
 TEST(CliCut, CopiesThePacketsFromTheKeyFrameAtOrBeforeFromUpToTo) {
     REQUIRE_TOOL("ffmpeg", "ffmpeg");
     SAMPLE_OR_SKIP(source, samplefiles::FfmpegMpeg4CbrMp3());
