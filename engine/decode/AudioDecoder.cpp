@@ -2,6 +2,7 @@
 // the stream's rate.
 #include "engine/decode/AudioDecoder.h"
 
+#include "engine/decode/AvHandles.h"
 #include "support/files/ByteOrder.h"
 
 extern "C" {
@@ -33,20 +34,11 @@ constexpr int kChunksPerRead = 256;
 // Times beyond any recording (about 30 years), where a forged rate would overflow.
 constexpr double kMaxUs = 1e15;
 
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
 struct ParserFree {
     void operator()(AVCodecParserContext* p) const { av_parser_close(p); }
 };
 struct SwrFree {
     void operator()(SwrContext* s) const { swr_free(&s); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
 
 std::once_flag quietOnce;
@@ -93,11 +85,11 @@ struct AudioDecoder::Impl {
     PAVISTREAM stream = nullptr;
     AVISTREAMINFOW info{};
     LONG end = 0; // one past the stream's last sample
-    std::unique_ptr<AVCodecContext, CodecFree> ctx;
+    CodecPtr ctx;
     std::unique_ptr<AVCodecParserContext, ParserFree> parser;
     std::unique_ptr<SwrContext, SwrFree> swr;
-    std::unique_ptr<AVFrame, FrameFree> frame;
-    std::unique_ptr<AVPacket, PacketFree> packet;
+    FramePtr frame;
+    PacketPtr packet;
     AVChannelLayout outLayout{};
     int rate = 0;
     int channels = 0;

@@ -2,6 +2,7 @@
 // mapping of decoded pictures back to frame numbers.
 #include "engine/decode/FrameDecoder.h"
 
+#include "engine/decode/AvHandles.h"
 #include "engine/decode/KeyFrameProbe.h"
 #include "engine/decode/PictureCache.h"
 #include "engine/decode/VideoFormat.h"
@@ -43,20 +44,9 @@ constexpr LONG kNotCodedVopBytes = 8;
 // Bytes of a chunk that go into its fingerprint.
 constexpr size_t kPrintBytes = 64 * 1024;
 
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
 struct SwsFree {
     void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
 // What is known about one frame slot of the current decoding run.
 enum class Slot : uint8_t {
@@ -124,7 +114,7 @@ struct FrameDecoder::Impl {
     bool mpeg12 = false; // MPEG-1/2: picture types tell B-frames of an open group too
 
     // The current decoding run: one decoder fed the chunks from runKey on.
-    std::unique_ptr<AVCodecContext, CodecFree> ctx;
+    CodecPtr ctx;
     bool ctxUnused = false; // ctx has not been fed yet
     bool failed = false;    // the decoder could not be set up
     LONG runKey = -1;
