@@ -376,10 +376,6 @@ bool AudioDecoder::AtEnd() const {
     return impl_->drained && impl_->pcmAt >= impl_->pcm.size() && impl_->silence == 0;
 }
 
-std::string AudioDecoder::CodecName() const {
-    return impl_->ctx->codec->name;
-}
-
 void AudioDecoder::Seek(int64_t Ms) {
     Impl& d = *impl_;
     const int64_t us = std::clamp<int64_t>(Ms, 0, static_cast<int64_t>(kMaxUs / 1000)) * 1000;

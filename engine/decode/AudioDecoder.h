@@ -27,8 +27,6 @@ public:
 
     int Rate() const;
     int Channels() const;
-    // The codec's name, for what the window says ("mp3", "ac3", "pcm_s16le").
-    std::string CodecName() const;
 
     // The next Read gives the sound from Ms (milliseconds of stream time) on.
     void Seek(int64_t Ms);

@@ -118,11 +118,6 @@ int64_t TPlayback::FramesDropped() const {
     return dropped_;
 }
 
-int64_t TPlayback::ClockMs() const {
-    std::lock_guard<std::mutex> held(mutex_);
-    return ClockMsLocked();
-}
-
 int64_t TPlayback::ClockMsLocked() const {
     if (wallClock_)
         return wallFromMs_ + range_.Speed * wall_.elapsed();

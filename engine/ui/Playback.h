@@ -45,7 +45,6 @@ public:
     void Stop();
     bool Playing() const { return playing_; }
     int Speed() const { return range_.Speed; }
-    const TRange& Range() const { return range_; }
     // The last frame put on screen; -1 before the first.
     int32_t ShownFrame() const { return shown_; }
     TSound Sound() const { return sound_; }
@@ -99,7 +98,6 @@ private:
     QElapsedTimer soundWall_;
     std::thread worker_;
 
-    int64_t ClockMs() const;
     int64_t ClockMsLocked() const;
     void UseWallClockLocked(int64_t FromMs);
     bool DueLocked(int32_t Frame, int64_t NowMs) const;
